@@ -1,0 +1,60 @@
+#pragma once
+// The working arrays of the analysis and the reading of one frame of PCM samples into the
+// windowed input of the transform.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string_view>
+
+#include "analysis/fft.h"
+
+namespace tonamira {
+
+// Answers "should this allocation fail?" by the block's name; lets tests inject out-of-memory.
+using AllocationFault = std::function<bool(std::string_view block)>;
+
+// The five arrays of the analysis, allocated once for the largest frame length. Shorter
+// frames use the front of each array. mag holds bins 0 .. n/2 - 1 of the last transform.
+struct FftArrays {
+  std::unique_ptr<double[]> mag;
+  std::unique_ptr<double[]> noise;   // noise magnitudes, zero until a capture
+  std::unique_ptr<double[]> input;   // windowed samples of the channel being transformed
+  std::unique_ptr<Complex[]> work;   // stage scratch
+  std::unique_ptr<Complex[]> out;    // transform result of the last channel
+  int capacity = 0;
+
+  bool allocated() const { return mag && noise && input && work && out; }
+};
+
+// Allocates the five arrays for n entries in the order mag, noise, input, work, out (all
+// zero-filled). On a failure (real or injected by name "FftMag", "NoiseSpectrum",
+// "FftInput", "FftWork", "FftOut") releases what it got and returns false; the caller shows
+// "No memory".
+bool AllocFftArrays(FftArrays& arrays, int n, const AllocationFault& fault = {});
+void FreeFftArrays(FftArrays& arrays);
+
+// Plans for the frame lengths in use, built on first use and kept (one per length).
+class FftPlanCache {
+ public:
+  const FftPlan& For(int n);
+
+ private:
+  std::map<int, std::unique_ptr<FftPlan>> plans_;
+};
+
+// Bytes of one frame of n sample frames: n * channels * bits/8, in 64 bits.
+uint64_t FrameBytes(int n, int bits, int channels);
+
+// Reads channel `channel` (0 = first, 1 = second of a stereo frame) of the n-sample frame at
+// `frame` into input[j] = w[j] * x[j], x being the sample value (8-bit: byte - 128; 16-bit:
+// signed little-endian). The first channel steps by `channels` samples; the second channel
+// is read only for channels == 2. Returns the drawing scale: -1.0 for 8 bits, -1/255 for
+// 16 bits; for any other width nothing is read, input keeps its contents and 0.0 is returned.
+// The caller guarantees FrameBytes(n, bits, channels) bytes at `frame`.
+double LoadWindowedChannel(const uint8_t* frame, int n, int bits, int channels, int channel,
+                           const double* window, double* input);
+
+}  // namespace tonamira
