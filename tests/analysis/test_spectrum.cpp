@@ -1,0 +1,1 @@
+// Tests of the frame reader and the working arrays.
