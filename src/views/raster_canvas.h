@@ -3,7 +3,8 @@
 // canvas.h. The buffer is 32-bit 0xFFRRGGBB per pixel, rows top to bottom, with no padding,
 // so the window can show it as an image without copying. Text is drawn by a TextRenderer
 // (the window supplies one over its font); without one, TextOut only fills the background
-// box of the text, estimated with a fixed advance.
+// box of the text, estimated at 6 pixels per character and 12 pixels high. A new canvas is
+// white. Rectangle outlines are always drawn solid, whatever the pen style.
 
 #include <cstdint>
 #include <string_view>
