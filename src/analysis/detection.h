@@ -51,7 +51,10 @@ double InterpolatePeak(double x0, double y0, double x1, double y1, double x2, do
 
 // mag and noise hold at least fftSize/2 entries (bins 0 .. fftSize/2 - 1); out the complex
 // transform. Returns true when a pitch was found. The scan never reads a bin at or beyond
-// fftSize/2: it stops where bin i + 1 would reach it.
+// fftSize/2: it stops where bin i + 1 would reach it. A null mag (no spectrum) gives false
+// with nothing touched; a null noise counts as all zero and a null out as all (0, 0).
+// On false, voiceprintBins and the peak lists are already rewritten; detectedFreq and
+// detectedLevel keep their values.
 bool DetectPitch(const double* mag, const double* noise, const Complex* out,
                  const DetectionSettings& settings, DetectionState& state);
 
