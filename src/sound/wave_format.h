@@ -39,4 +39,7 @@ std::array<uint8_t, kWaveFormatBytes> EncodeWaveFormat(const WaveFormat& format)
 // byte copy onto the record's layout would (so 14 bytes leave wBitsPerSample untouched).
 void OverlayWaveFormat(WaveFormat& format, const uint8_t* bytes, int count);
 
+// The record held in 18 little-endian bytes (the inverse of EncodeWaveFormat).
+WaveFormat DecodeWaveFormat(const uint8_t* bytes);
+
 }  // namespace tonamira

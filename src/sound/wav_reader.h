@@ -1,0 +1,49 @@
+#pragma once
+// Reading a PCM WAV file into an owned sample block and a format record.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "sound/riff.h"
+#include "sound/wave_format.h"
+
+namespace tonamira {
+
+// Answers "should this allocation fail?" by the block's name; lets tests inject
+// out-of-memory. The same type as the analysis arrays use; the reader asks for "WaveData".
+using AllocationFault = std::function<bool(std::string_view block)>;
+
+struct WavReadResult {
+  bool ok = false;
+  // Empty on success; otherwise the text to show the user under the caption "ERROR".
+  std::string message;
+  // The previous record overlaid with the first min(16, fmt size) bytes of the file's fmt
+  // chunk once that chunk has been read; the previous record unchanged before that.
+  WaveFormat format;
+  // The samples (only on success), exactly `size` bytes, all of them read from the file.
+  std::unique_ptr<uint8_t[]> data;
+  uint32_t size = 0;
+};
+
+// Reads the first RIFF "WAVE" chunk of the source: its first "fmt " chunk, then the first
+// "data" chunk after it. Checks, in order, with their messages: "No Wave", "No fmt",
+// "No fmtSize", "No fmttag", "No channels", "No blockalign", "No samplerate", "No data",
+// "No pwavedata", "No read". A data chunk declaring more bytes than the source holds gives
+// the bytes that are present.
+WavReadResult ReadWav(ByteSource& source, const WaveFormat& previousFormat,
+                      const AllocationFault& fault = {});
+
+// The file at path; "No File" when it cannot be opened as a regular file.
+WavReadResult ReadWavFile(const std::filesystem::path& path, const WaveFormat& previousFormat,
+                          const AllocationFault& fault = {});
+
+// The same reading over bytes in memory.
+WavReadResult ReadWavBytes(std::span<const uint8_t> bytes, const WaveFormat& previousFormat,
+                           const AllocationFault& fault = {});
+
+}  // namespace tonamira
