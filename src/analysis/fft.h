@@ -26,7 +26,8 @@ struct Complex {
 inline constexpr double kTwoPi = 6.283185307179586477;
 inline constexpr int kMaxFftSize = 4096;
 
-// c-bit index j: take its top f bits (j >> (c - f)) and reverse their order.
+// c-bit index j: take its top f bits (j >> (c - f)) and reverse their order. Needs
+// 0 < f <= c <= 32; otherwise the result is 0.
 uint32_t ReverseBits(int c, int f, uint32_t j);
 
 // Exponent c with 2^c == n for n = 2 .. 4096, or 0 when n is not accepted.
@@ -50,7 +51,8 @@ class FftPlan {
   int size() const { return n_; }
 
   // Same contract and same doubles as FftLiteral. work must hold n entries; it is used as
-  // scratch and its contents afterwards are unspecified.
+  // scratch and its contents afterwards are unspecified. The stage buffers live in the plan,
+  // so one plan must not run on two threads at once.
   bool Run(const double* input, Complex* out, Complex* work, double* mag) const;
 
   // Hamming weight of sample j: 0.54 - 0.46 * cos(2*pi*j / (n - 1)), evaluated exactly as
@@ -65,7 +67,8 @@ class FftPlan {
   std::unique_ptr<Impl> impl_;
 };
 
-// Hamming weight of sample j of an n-sample frame, evaluated afresh (the reference).
+// Hamming weight of sample j of an n-sample frame, evaluated afresh (the reference). A frame
+// of fewer than two samples has no cosine period; its weight is 0.54 - 0.46.
 double HammingWeight(int j, int n);
 
 }  // namespace tonamira

@@ -45,7 +45,8 @@ class FftPlanCache {
   std::map<int, std::unique_ptr<FftPlan>> plans_;
 };
 
-// Bytes of one frame of n sample frames: n * channels * bits/8, in 64 bits.
+// Bytes of one frame of n sample frames: n * (channels * bits / 8), in 64 bits. Zero when
+// any argument is not positive; saturates at the largest 64-bit value instead of wrapping.
 uint64_t FrameBytes(int n, int bits, int channels);
 
 // Reads channel `channel` (0 = first, 1 = second of a stereo frame) of the n-sample frame at
@@ -53,7 +54,10 @@ uint64_t FrameBytes(int n, int bits, int channels);
 // signed little-endian). The first channel steps by `channels` samples; the second channel
 // is read only for channels == 2. Returns the drawing scale: -1.0 for 8 bits, -1/255 for
 // 16 bits; for any other width nothing is read, input keeps its contents and 0.0 is returned.
-// The caller guarantees FrameBytes(n, bits, channels) bytes at `frame`.
+// The same holds for a channel that the layout does not read (channel 1 of a frame that is
+// not stereo, a negative channel, channels < 1).
+// The caller guarantees FrameBytes(n, bits, channels) bytes at `frame` and n entries at
+// window and input.
 double LoadWindowedChannel(const uint8_t* frame, int n, int bits, int channels, int channel,
                            const double* window, double* input);
 
