@@ -1,1 +1,16 @@
-int main() { return 0; }
+// The program entry: the application object, its title, the one window and the event loop.
+
+#include <QApplication>
+
+#include "main/form_main.h"
+#include "main/services.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QString::fromUtf8(tonamira::kApplicationTitle));
+  tonamira::QtServices services;
+  tonamira::FormMain window(services);
+  services.SetOwner(&window);
+  window.show();
+  return app.exec();
+}

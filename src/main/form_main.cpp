@@ -1,0 +1,289 @@
+#include "main/form_main.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+
+#include <new>
+
+namespace tonamira {
+
+namespace {
+
+// Windows fonts of the layout with their Linux metric substitutes behind them.
+QFont PGothic(int pixels) {
+  QFont f;
+  f.setFamilies({QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic", "IPAGothic"});
+  f.setPixelSize(pixels);
+  return f;
+}
+
+QFont Gothic(int pixels, bool bold = false) {
+  QFont f;
+  f.setFamilies({QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic", "IPAPGothic"});
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  return f;
+}
+
+constexpr int kHarmonicLabelLefts[kHarmonicLabelCount] = {2,   62,  122, 183, 243,
+                                                          304, 364, 425, 485, 546};
+constexpr int kTrackBarLefts[kHarmonics] = {5,   35,  65,  96,  126, 156, 187, 217, 247, 278,
+                                            308, 339, 369, 399, 430, 460, 490, 521, 551, 582};
+constexpr int kKeyLefts[kKeyCount] = {
+    9,   21,  31,  44,  53,  75,  87,  97,  110, 120, 133, 142,  // octave 1
+    164, 176, 186, 199, 209, 231, 243, 253, 266, 275, 288, 298,  // octave 2
+    320, 333, 342, 355, 364, 386, 398, 408, 421, 430, 443, 452,  // octave 3
+    474, 486, 497, 510, 519, 541, 553, 563, 576, 586, 599, 608,  // octave 4
+    630, 642, 652, 665, 674, 696, 709, 718, 731, 740, 753, 762,  // octave 5
+};
+
+Label* MakeLabel(QWidget* parent, int x, int y, int w, int h, const QString& text,
+                 Qt::Alignment align, Rgb ink, Rgb paper, const QFont& font) {
+  auto* l = new Label(parent);
+  l->setGeometry(x, y, w, h);
+  l->SetCaption(text);
+  l->setAlignment(align);
+  l->SetColors(ink, paper);
+  l->setFont(font);
+  return l;
+}
+
+Button* MakeButton(QWidget* parent, int x, int y, int w, int h, const QString& caption,
+                   const QFont& font) {
+  auto* b = new Button(parent);
+  b->setGeometry(x, y, w, h);
+  b->SetCaption(caption);
+  b->setFont(font);
+  return b;
+}
+
+Bevel* MakeBevel(QWidget* parent, int x, int y, int w, int h) {
+  auto* b = new Bevel(parent);
+  b->setGeometry(x, y, w, h);
+  return b;
+}
+
+TrackBar* MakeTrackBar(QWidget* parent, Qt::Orientation o, int x, int y, int w, int h, int min,
+                       int max, int pos, int page) {
+  auto* t = new TrackBar(o, parent);
+  t->setGeometry(x, y, w, h);
+  t->setRange(min, max);
+  t->setValue(pos);
+  t->setPageStep(page);
+  t->setSingleStep(1);
+  return t;
+}
+
+ScrollBar* MakeScrollBar(QWidget* parent, Qt::Orientation o, int x, int y, int w, int h,
+                         int min, int max, int pos, int large, int small) {
+  auto* s = new ScrollBar(o, parent);
+  s->setGeometry(x, y, w, h);
+  s->setRange(min, max);
+  s->setValue(pos);
+  s->setPageStep(large);
+  s->setSingleStep(small);
+  return s;
+}
+
+}  // namespace
+
+FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      services_(services),
+      fault_(std::move(fault)),
+      windowFont_(PGothic(12)) {
+  setWindowTitle(QString::fromUtf8(kWindowCaption));
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(windowFont_);
+  textRenderer_ = std::make_unique<QtTextRenderer>(windowFont_);
+  BuildControls();
+  WireEvents();
+  // Centred on the screen.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  }
+  FormCreate();
+}
+
+FormMain::~FormMain() {
+  // A window destroyed without being closed still releases everything it owns.
+  if (!closed_) FormClose();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+bool FormMain::Allocate(ByteBlock& block, size_t bytes, const char* name) {
+  block.Reset();
+  if (fault_ && fault_(name)) return false;
+  block.data.reset(new (std::nothrow) uint8_t[bytes]());
+  if (!block.data) return false;
+  block.size = bytes;
+  return true;
+}
+
+void FormMain::BuildControls() {
+  const auto kCentre = Qt::AlignHCenter | Qt::AlignVCenter;
+  const auto kRight = Qt::AlignRight | Qt::AlignVCenter;
+  const QString kDesignDigits = QString::fromUtf8("8888");
+
+  // ---- header row
+  LbfftValue = MakeLabel(this, 8, 1, 80, 34, kDesignDigits, kRight, kRed, kBlack, PGothic(40));
+  Label11 = MakeLabel(this, 91, 16, 20, 18, "Hz", kCentre, kRed, kBlack, Gothic(11, true));
+  Label14 = MakeLabel(this, 127, 20, 36, 11, " Level", kCentre, kYellow, kBlack, Gothic(11));
+  Label21 = MakeLabel(this, 166, 6, 57, 24, kDesignDigits, kRight, kYellow, kBlack, PGothic(27));
+  Bevel4 = MakeBevel(this, 228, 1, 234, 36);
+  RecButton = MakeButton(this, 233, 3, 76, 31, QString::fromUtf8("録音"), PGothic(15));
+  PlayButton = MakeButton(this, 316, 3, 76, 31, QString::fromUtf8("再生"), PGothic(15));
+  RadioGroupchan = new RadioGroup({"1", "2"}, this);
+  RadioGroupchan->setGeometry(398, 2, 59, 29);
+  RadioGroupchan->setFont(PGothic(11));
+  Bevel3 = MakeBevel(this, 473, 1, 132, 33);
+  Butopen = MakeButton(this, 478, 4, 59, 29, QString::fromUtf8("開く"), windowFont_);
+  Butsave = MakeButton(this, 541, 4, 59, 29, QString::fromUtf8("保存"), windowFont_);
+  Bevel2 = MakeBevel(this, 613, 1, 186, 33);
+  Butfftampfilset =
+      MakeButton(this, 617, 7, 56, 21, QString::fromUtf8("雑音除去"), PGothic(12));
+  {
+    // Caption in the menu-text colour.
+    QPalette pal = Butfftampfilset->palette();
+    pal.setColor(QPalette::ButtonText, palette().color(QPalette::WindowText));
+    Butfftampfilset->setPalette(pal);
+  }
+  ButtonRecLevel = MakeButton(this, 682, 7, 53, 21, QString::fromUtf8("録音音量"), windowFont_);
+  ButtonPlayLevel = MakeButton(this, 741, 7, 53, 21, QString::fromUtf8("再生音量"), windowFont_);
+
+  // ---- views
+  PaintBoxGra = new PaintBox(545, 171, textRenderer_.get(), this);
+  PaintBoxGra->move(0, 38);
+  UpDownChoicedata = new UpDown(this);
+  UpDownChoicedata->setGeometry(503, 192, 42, 17);
+  ScrollBarWaveTimes = MakeScrollBar(this, Qt::Vertical, 549, 38, 16, 171, 1, 10, 4, 1, 1);
+  PlayScrollBar = MakeScrollBar(this, Qt::Horizontal, -1, 212, 545, 16, 0, 100, 0, 10, 2);
+  PaintBoxFft = new PaintBox(545, 169, textRenderer_.get(), this);
+  PaintBoxFft->move(0, 232);
+  UpDownfftscale = new UpDown(this);
+  UpDownfftscale->setGeometry(505, 386, 39, 16);
+  ScrollBarFftTimes = MakeScrollBar(this, Qt::Vertical, 550, 232, 16, 168, 1, 80, 15, 1, 1);
+  freq = MakeTrackBar(this, Qt::Horizontal, -10, 404, 565, 29, 1, 2000, 100, 1);
+  freq->setTickPosition(QSlider::TicksAbove);
+  freq->setTickInterval(100);
+  PaintBoxSeimonScale = new PaintBox(25, 395, textRenderer_.get(), this);
+  PaintBoxSeimonScale->move(568, 38);
+  PaintBoxSeimon = new PaintBox(206, 395, textRenderer_.get(), this);
+  PaintBoxSeimon->move(592, 38);
+  PaintBoxSeimon->Canvas().SetBrushColor(kBlack);
+  PaintBoxSeimon->Canvas().FillRect(0, 0, 206, 395);
+  // The arrows lie over the views' lower right corners.
+  UpDownChoicedata->raise();
+  UpDownfftscale->raise();
+
+  // ---- mixer row
+  for (int j = 1; j <= kHarmonicLabelCount; ++j) {
+    LabelsByNumber[j] = MakeLabel(this, kHarmonicLabelLefts[j - 1], 438, 33, 12, QString(),
+                                  kCentre, kRed, kWhite, windowFont_);
+  }
+  for (int k = 1; k <= kHarmonics; ++k) {
+    TrackBar* t = MakeTrackBar(this, Qt::Vertical, kTrackBarLefts[k - 1], 449, 26, 94, 0, 100,
+                               100, 10);
+    t->setTickPosition(QSlider::TicksBothSides);
+    t->setTickInterval(10);
+    t->SetSelStart(100);
+    t->SetSelEnd(100);
+    t->setToolTip(QString::number(k));
+    t->setAttribute(Qt::WA_AlwaysShowToolTips, false);
+    TrackBarsByNumber[k] = t;
+  }
+  Bevel1 = MakeBevel(this, 616, 440, 177, 97);
+  Lbamptxt = MakeLabel(this, 623, 449, 31, 12, QString::fromUtf8("大きさ"), Qt::AlignLeft, kRed,
+                       kWhite, windowFont_);
+  volume = MakeTrackBar(this, Qt::Horizontal, 655, 443, 104, 22, 0, 300, 10, 1);
+  volume->setTickPosition(QSlider::NoTicks);
+  Lbamp = MakeLabel(this, 760, 447, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
+  Lbtimetxt = MakeLabel(this, 622, 478, 32, 12, QString::fromUtf8("時　間"), Qt::AlignLeft, kRed,
+                        kWhite, windowFont_);
+  TBmixtime = MakeTrackBar(this, Qt::Horizontal, 655, 473, 104, 22, 1, 30, 5, 1);
+  TBmixtime->setTickPosition(QSlider::NoTicks);
+  LBmixtime = MakeLabel(this, 761, 477, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
+  Transmit = MakeButton(this, 623, 501, 93, 30, QString::fromUtf8("ミキサー"), windowFont_);
+  reset = MakeButton(this, 729, 501, 54, 29, QString::fromUtf8("リセット"), windowFont_);
+
+  // ---- piano row: white keys first, then the black keys raised above them so that a
+  // click where they overlap goes to the black key.
+  for (int n = 1; n <= kKeyCount; ++n) {
+    auto* p = new Panel(this);
+    if (IsWhiteKey(n)) {
+      p->setGeometry(kKeyLefts[n - 1], 542, 22, 56);
+      p->SetColor(kWhite);
+    } else {
+      p->setGeometry(kKeyLefts[n - 1], 542, 17, 32);
+      p->SetColor(kBlack);
+    }
+    PanelsByNumber[n] = p;
+  }
+  for (int n = 1; n <= kKeyCount; ++n)
+    if (!IsWhiteKey(n)) PanelsByNumber[n]->raise();
+
+  Timer1.SetEnabled(false);
+}
+
+void FormMain::WireEvents() {
+  RecButton->OnClick = [this] { RecButtonClick(); };
+  PlayButton->OnClick = [this] { PlayButtonClick(); };
+  Butopen->OnClick = [this] { OpenClick(); };
+  Butsave->OnClick = [this] { SaveClick(); };
+  Butfftampfilset->OnClick = [this] { ButfftampfilsetClick(); };
+  ButtonRecLevel->OnClick = [this] { ButtonRecLevelClick(); };
+  ButtonPlayLevel->OnClick = [this] { ButtonPlayLevelClick(); };
+  Timer1.OnTimer = [this] { Timer1Timer(); };
+  PlayScrollBar->OnScroll = [this](int& pos) { PlayScrollBarScroll(pos); };
+  PaintBoxGra->OnPaint = [this] { PaintBoxGraPaint(); };
+  PaintBoxGra->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
+    PaintBoxGraMouseDown(b, x, y);
+  };
+  ScrollBarWaveTimes->OnScroll = [this](int& pos) { ScrollBarWaveTimesScroll(pos); };
+  PaintBoxFft->OnPaint = [this] { PaintBoxFftPaint(); };
+  PaintBoxFft->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
+    PaintBoxFftMouseDown(b, x, y);
+  };
+  ScrollBarFftTimes->OnScroll = [this](int& pos) { ScrollBarFftTimesScroll(pos); };
+  UpDownfftscale->OnClick = [this](UpDown::Button b) { UpDownfftscaleClick(b); };
+  UpDownChoicedata->OnClick = [this](UpDown::Button b) { UpDownChoicedataClick(b); };
+  PaintBoxSeimon->OnPaint = [this] { PaintBoxSeimonPaint(); };
+  PaintBoxSeimon->OnClick = [this] { PaintBoxSeimonClick(); };
+  PaintBoxSeimonScale->OnPaint = [this] { PaintBoxSeimonScalePaint(); };
+  for (int k = 1; k <= kHarmonics; ++k) {
+    TrackBar* t = TrackBarsByNumber[k];
+    t->OnChange = [this, t] { TrackBar1Change(t); };
+  }
+  freq->OnChange = [this] { freqChange(); };
+  volume->OnChange = [this] { volumeChange(); };
+  TBmixtime->OnChange = [this] { TBmixtimeChange(); };
+  Transmit->OnClick = [this] { TransmitClick(); };
+  reset->OnClick = [this] { resetClick(); };
+  for (int n = 1; n <= kKeyCount; ++n) {
+    Panel* p = PanelsByNumber[n];
+    p->OnClick = [this, p] { Panel1Click(p); };
+  }
+}
+
+void FormMain::BuildHarmonicBarTable() {
+  for (int k = 1; k <= kHarmonics; ++k) HarmonicBars[k] = TrackBarsByNumber[k];
+}
+
+void FormMain::BuildHarmonicLabelTable() {
+  for (int j = 1; j <= kHarmonicLabelCount; ++j) HarmonicLabels[j] = LabelsByNumber[j];
+}
+
+void FormMain::BuildKeyPanelTable() {
+  for (int i = 1; i <= kKeyCount; ++i) KeyPanels[i] = PanelsByNumber[i];
+}
+
+}  // namespace tonamira

@@ -1,0 +1,269 @@
+#pragma once
+// The one window: its controls laid out at fixed positions, the state it owns for the life
+// of the process (grouped by subsystem) and the handlers its controls call.
+//
+// Handlers live in files by subsystem: form_main.cpp (construction and layout),
+// startup.cpp (FormCreate, FormClose), sound_state.cpp (the current sound, its play range
+// and scrolling), hooks.cpp (calls into drawing, detection, devices and the mixer that are
+// filled in as those parts are attached).
+
+#include <QFont>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "analysis/detection.h"
+#include "analysis/spectrum.h"
+#include "main/services.h"
+#include "main/toolkit.h"
+#include "sound/wave_format.h"
+#include "synth/note_table.h"
+
+namespace tonamira {
+
+inline constexpr const char* kWindowCaption = "トナミラver1.24";
+inline constexpr int kClientWidth = 800;
+inline constexpr int kClientHeight = 600;
+inline constexpr int kHarmonicLabelCount = 10;
+inline constexpr int kPlayHeaderBytes = 32;                 // one device buffer header
+inline constexpr int32_t kWaveDataCapacity = 30 * 44100;    // 1,323,000 bytes
+inline constexpr int32_t kStartupSoundBytes = 44100;        // half a second, 16-bit mono
+
+// A raw byte block with its size; empty when data is null.
+struct ByteBlock {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+  explicit operator bool() const { return data != nullptr; }
+  void Reset() {
+    data.reset();
+    size = 0;
+  }
+};
+
+// Platform device handle; 0 means none. The audio device layer gives it meaning.
+using DeviceHandle = intptr_t;
+
+// The current sound, its format and the sound kept aside while the mixer's tone plays.
+struct SoundState {
+  ByteBlock OwnedWaveData;          // the block WaveData refers to while it owns the sound
+  uint8_t* WaveData = nullptr;      // the current sound: OwnedWaveData or, set aside, MixBuffer
+  int32_t WaveDataSize = 0;         // bytes
+  ::tonamira::WaveFormat WaveFormat;
+  uint32_t FramePos = 0;            // byte offset of the analysed frame
+  ByteBlock PlayHeader;             // the one 32-byte device buffer header
+  int32_t RecBits = 0, RecRate = 0, RecChannels = 0;  // format of the current sound
+  int32_t OutBits = 0, OutRate = 0, OutChannels = 0;  // last loaded or recorded sound
+  bool SoundSetAside = false;       // the mixer's tone is current; WaveData does not own it
+  ByteBlock SavedWaveData;          // the sound kept aside (owned)
+  int32_t SavedWaveDataSize = 0;
+  uint32_t RecPos = 0;              // bytes recorded so far
+  double RecChunkSeconds = 0.0;
+};
+
+// Devices and the flags the device handlers share.
+struct DeviceState {
+  DeviceHandle hWaveOut = 0;
+  DeviceHandle hWaveIn = 0;
+  bool HasSound = false;
+  bool Playing = false;
+  bool Recording = false;
+  bool InputOpen = false;
+  bool InputRunning = false;
+  bool RecStopRequested = false;
+  bool RecStopDone = false;
+  bool IgnoreNextDone = false;
+  bool Closing = false;
+  bool DetectionDrivesMixer = false;
+};
+
+struct AnalysisState {
+  int32_t FftSizeExp = 0;
+  int32_t FftSize = 0;
+  FftArrays Fft;                    // FftMag, NoiseSpectrum, FftInput, FftWork, FftOut
+  double PeakThreshold = 0.0;
+  int32_t CutoffFreq = 0;
+  uint32_t CutoffBin = 0;
+  int32_t VoiceprintBins = 0;
+  bool CaptureNoise = false;
+  DetectionState Detection;         // peak lists, DetectedFreq, DetectedLevel
+};
+
+struct DisplayState {
+  int32_t WaveMinorGrid = 0, WaveMajorGrid = 0;   // ms
+  int32_t SpecMinorGrid = 0, SpecMajorGrid = 0;   // Hz
+  double MaxDisplayFreq = 0.0;
+  double FftZoom = 0.0;
+  int32_t VoiceprintColumn = 0;
+  int32_t VoiceprintWidth = 0;
+};
+
+struct MixerState {
+  std::array<int32_t, kHarmonics + 1> HarmonicLevel{};   // 1-based
+  std::array<double, kHarmonics + 1> HarmonicPhase{};    // 1-based
+  int32_t HarmonicLimit = 0;
+  int32_t FadeLength = 0;
+  double MixTime = 0.0;
+  ByteBlock MixBuffer;
+  KeyFreqTable KeyFreq{};           // 1-based note frequency of each piano key
+  KeyColors KeyColor{};             // 1-based colour each key panel shows
+};
+
+class FormMain : public QWidget {
+ public:
+  // services answers the window's message boxes and dialogs; fault, when given, decides
+  // which named allocations fail (for tests). FormCreate runs inside the constructor.
+  explicit FormMain(Services& services, AllocationFault fault = {}, QWidget* parent = nullptr);
+  ~FormMain() override;
+
+  // ---- state, owned for the life of the window
+  SoundState Sound;
+  DeviceState Devices;
+  AnalysisState Analysis;
+  DisplayState Display;
+  MixerState Mixer;
+
+  // ---- header row
+  Label* LbfftValue;
+  Label* Label11;
+  Label* Label14;
+  Label* Label21;
+  Bevel* Bevel4;
+  Button* RecButton;
+  Button* PlayButton;
+  RadioGroup* RadioGroupchan;
+  Bevel* Bevel3;
+  Button* Butopen;
+  Button* Butsave;
+  Bevel* Bevel2;
+  Button* Butfftampfilset;
+  Button* ButtonRecLevel;
+  Button* ButtonPlayLevel;
+
+  // ---- views
+  PaintBox* PaintBoxGra;
+  UpDown* UpDownChoicedata;
+  ScrollBar* ScrollBarWaveTimes;
+  ScrollBar* PlayScrollBar;
+  PaintBox* PaintBoxFft;
+  UpDown* UpDownfftscale;
+  ScrollBar* ScrollBarFftTimes;
+  TrackBar* freq;
+  PaintBox* PaintBoxSeimonScale;
+  PaintBox* PaintBoxSeimon;
+
+  // ---- mixer row
+  std::array<Label*, kHarmonicLabelCount + 1> LabelsByNumber{};  // Label1 .. Label10
+  std::array<TrackBar*, kHarmonics + 1> TrackBarsByNumber{};     // TrackBar1 .. TrackBar20
+  Bevel* Bevel1;
+  Label* Lbamptxt;
+  TrackBar* volume;
+  Label* Lbamp;
+  Label* Lbtimetxt;
+  TrackBar* TBmixtime;
+  Label* LBmixtime;
+  Button* Transmit;
+  Button* reset;
+
+  // ---- piano row: Panel1 .. Panel60
+  std::array<Panel*, kKeyCount + 1> PanelsByNumber{};
+
+  // ---- non-visual
+  Timer Timer1{200};
+
+  // ---- control tables built at start-up (1-based; empty until built)
+  std::array<TrackBar*, kHarmonics + 1> HarmonicBars{};
+  std::array<Label*, kHarmonicLabelCount + 1> HarmonicLabels{};
+  std::array<Panel*, kKeyCount + 1> KeyPanels{};
+
+  // ---- start-up and shut-down
+  void FormCreate();
+  void FormClose();
+
+  // ---- the current sound
+  void FillWaveFormat();
+  void ResetPlayRange();
+  void ClampPlayRange();
+  void PlayScrollBarScroll(int& scrollPos);
+  bool SoundPresent() const;
+  // True when the frame at FramePos lies wholly inside the current sound; drawing and
+  // analysis of the current sound are skipped when it does not.
+  bool CurrentFrameFits() const;
+  void ReleaseSound();
+  void ReleaseDevicesAndSound();
+  void ClearSoundRefs();
+  void SetSoundAside();        // make MixBuffer the current sound, keeping the previous aside
+  void PutSoundBack();         // bring the kept-aside sound back
+  void RestoreSetAsideForRelease();
+
+  // ---- tables of Part-owned families
+  void BuildHarmonicBarTable();
+  void BuildHarmonicLabelTable();
+  void BuildKeyPanelTable();
+  void BuildKeyFreqTable();
+  void ClearKeyMarks();
+  void ShowKeyColors();             // paints every key panel in its KeyColor
+
+  // ---- hooks attached by the drawing, detection, device and mixer code
+  void RedrawAll();
+  void ResetVoiceprint();
+  void UpdateHarmonicLabels();
+  void CloseInput();
+  void CloseOutput();
+  void StopDevicesForClose();
+
+  // ---- control handlers
+  void RecButtonClick();
+  void PlayButtonClick();
+  void OpenClick();
+  void SaveClick();
+  void ButfftampfilsetClick();
+  void ButtonRecLevelClick();
+  void ButtonPlayLevelClick();
+  void Timer1Timer();
+  void PaintBoxGraPaint();
+  void PaintBoxGraMouseDown(Qt::MouseButton button, int x, int y);
+  void ScrollBarWaveTimesScroll(int& scrollPos);
+  void PaintBoxFftPaint();
+  void PaintBoxFftMouseDown(Qt::MouseButton button, int x, int y);
+  void ScrollBarFftTimesScroll(int& scrollPos);
+  void UpDownfftscaleClick(UpDown::Button button);
+  void UpDownChoicedataClick(UpDown::Button button);
+  void PaintBoxSeimonPaint();
+  void PaintBoxSeimonClick();
+  void PaintBoxSeimonScalePaint();
+  void TrackBar1Change(TrackBar* sender);
+  void freqChange();
+  void volumeChange();
+  void TBmixtimeChange();
+  void TransmitClick();
+  void resetClick();
+  void Panel1Click(Panel* sender);
+
+  Services& Platform() { return services_; }
+  const QFont& WindowFont() const { return windowFont_; }
+  bool FrameFitsNow() const { return frameFits_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void WireEvents();
+  // Allocates a zero-filled block; an injected or real failure leaves it empty.
+  bool Allocate(ByteBlock& block, size_t bytes, const char* name);
+  void MessageBox(const std::string& text, const std::string& caption) {
+    services_.MessageBox(text, caption);
+  }
+
+  Services& services_;
+  AllocationFault fault_;
+  QFont windowFont_;
+  std::unique_ptr<QtTextRenderer> textRenderer_;
+  bool frameFits_ = false;   // a whole frame of the current sound fits at position 0
+  bool closed_ = false;
+};
+
+}  // namespace tonamira

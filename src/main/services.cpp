@@ -1,0 +1,66 @@
+#include "main/services.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+
+namespace tonamira {
+
+std::string QtFilterFromPairs(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(u'|');
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(u';', u' ');
+    out << parts[i] + " (" + patterns + ")";
+  }
+  return out.join(";;").toStdString();
+}
+
+void QtServices::MessageBox(const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
+                  QString::fromStdString(text), QMessageBox::Ok, owner_);
+  box.exec();
+}
+
+void QtServices::ShowMessage(const std::string& text) { MessageBox(text, kApplicationTitle); }
+
+ConfirmAnswer QtServices::Confirm(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8("確認"),
+                  QString::fromStdString(text), QMessageBox::NoButton, owner_);
+  QPushButton* yes = box.addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
+  QPushButton* cancel = box.addButton(QString::fromUtf8("キャンセル"), QMessageBox::RejectRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == yes) return ConfirmAnswer::Yes;
+  if (box.clickedButton() == no) return ConfirmAnswer::No;
+  return ConfirmAnswer::Cancel;
+}
+
+std::optional<std::string> QtServices::OpenFileName(const std::string& filter) {
+  const QString path = QFileDialog::getOpenFileName(
+      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::optional<std::string> QtServices::SaveFileName(const std::string& filter) {
+  const QString path = QFileDialog::getSaveFileName(
+      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+bool QtServices::StartProgram(const std::string& commandLine) {
+  QStringList args = QProcess::splitCommand(QString::fromStdString(commandLine));
+  if (args.isEmpty()) return false;
+  const QString program = args.takeFirst();
+  return QProcess::startDetached(program, args);
+}
+
+}  // namespace tonamira

@@ -1,0 +1,53 @@
+#pragma once
+// The platform services the window calls: message boxes, the confirmation question, file
+// dialogs and starting another program. The window talks only to this interface; the
+// program uses QtServices, tests answer from a script.
+
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace tonamira {
+
+inline constexpr const char* kApplicationTitle = "トナミラ";
+inline constexpr const char* kWavFilter = "wav|*.wav";
+
+enum class ConfirmAnswer { Yes, No, Cancel };
+
+class Services {
+ public:
+  virtual ~Services() = default;
+  // Modal box with an OK button, the given text and caption.
+  virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+  // Modal box with an OK button and the application title as caption.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Modal question captioned "確認" with "はい(&Y)", "いいえ(&N)" and "キャンセル".
+  virtual ConfirmAnswer Confirm(const std::string& text) = 0;
+  // File dialogs with a filter in the "name|pattern" form; nullopt when cancelled.
+  virtual std::optional<std::string> OpenFileName(const std::string& filter) = 0;
+  virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
+  // Starts another program from a command line; false when it could not be started.
+  virtual bool StartProgram(const std::string& commandLine) = 0;
+};
+
+// "wav|*.wav" -> "wav (*.wav)"; pairs separated by further '|' become ";;"-separated filters.
+std::string QtFilterFromPairs(const std::string& filter);
+
+class QtServices final : public Services {
+ public:
+  explicit QtServices(QWidget* owner = nullptr) : owner_(owner) {}
+  void SetOwner(QWidget* owner) { owner_ = owner; }
+
+  void MessageBox(const std::string& text, const std::string& caption) override;
+  void ShowMessage(const std::string& text) override;
+  ConfirmAnswer Confirm(const std::string& text) override;
+  std::optional<std::string> OpenFileName(const std::string& filter) override;
+  std::optional<std::string> SaveFileName(const std::string& filter) override;
+  bool StartProgram(const std::string& commandLine) override;
+
+ private:
+  QWidget* owner_;
+};
+
+}  // namespace tonamira
