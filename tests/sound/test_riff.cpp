@@ -43,30 +43,6 @@ std::optional<uint64_t> FindIn(const std::vector<uint8_t>& v, const char (&id)[5
   return c->headerOffset;
 }
 
-TEST(FindChunk, SkipsBySizeAndPad) {
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    std::optional<uint64_t> found;  // offset of "data"
-  };
-  const Case cases[] = {
-      {"first", Bytes().Chunk("data", {1, 2}), 0},
-      {"after even chunk", Bytes().Chunk("LIST", {1, 2, 3, 4}).Chunk("data", {}), 12},
-      {"after odd chunk with pad", Bytes().Chunk("LIST", {1, 2, 3}).Chunk("data", {}), 12},
-      {"after empty chunk", Bytes().Chunk("JUNK", {}).Chunk("data", {}), 8},
-      // Without its pad byte the next header is read one byte early and is not "data".
-      {"odd chunk missing pad", Bytes().Chunk("LIST", {1, 2, 3}, false).Chunk("data", {}),
-       std::nullopt},
-      {"absent", Bytes().Chunk("LIST", {1, 2}).Chunk("fact", {1, 2, 3, 4}), std::nullopt},
-      {"header cut short", Bytes().Chunk("LIST", {}).Id("data").U16(0), std::nullopt},
-      {"huge size skips the rest",
-       Bytes().Id("LIST").U32(0xFFFFFFFF).Chunk("data", {1, 2}), std::nullopt},
-      {"size running past the end", Bytes().Id("LIST").U32(100).Fill(4, 0), std::nullopt},
-      {"empty", {}, std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(FindIn(c.bytes, "data"), c.found) << c.name;
-}
-
 TEST(FindChunk, StaysWithinTheGivenRange) {
   const std::vector<uint8_t> v = Bytes().Chunk("LIST", {1, 2, 3, 4}).Chunk("data", {5, 6});
   EXPECT_EQ(FindIn(v, "data", 0, 20), 12u);   // header [12, 20) fits
@@ -81,36 +57,6 @@ TEST(FindChunk, ThousandsOfTinyChunksEndWithTheTarget) {
   for (int i = 0; i < 5000; ++i) b.Chunk("JUNK", {});
   b.Chunk("data", {9});
   EXPECT_EQ(FindIn(b, "data"), 5000u * 8u);
-}
-
-TEST(FindRiffForm, TakesTheFirstRiffOfTheForm) {
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    std::optional<uint64_t> found;
-  };
-  const std::vector<uint8_t> wave = testing::Riff({});
-  const std::vector<uint8_t> avi = testing::Riff(Bytes().Chunk("hdrl", {1, 2}), "AVI ");
-  std::vector<uint8_t> aviThenWave = avi;
-  aviThenWave.insert(aviThenWave.end(), wave.begin(), wave.end());
-  std::vector<uint8_t> junkThenWave = Bytes().Chunk("JUNK", {1, 2, 3});
-  junkThenWave.insert(junkThenWave.end(), wave.begin(), wave.end());
-  const Case cases[] = {
-      {"plain", wave, 0},
-      {"other form first", aviThenWave, avi.size()},
-      {"other top-level chunk first", junkThenWave, 12},
-      {"form type cut off", Bytes().Id("RIFF").U32(4).Id("WA"), std::nullopt},
-      {"big-endian RIFX", Bytes().Id("RIFX").U32(4).Id("WAVE"), std::nullopt},
-      {"huge first chunk hides the rest",
-       [&] { std::vector<uint8_t> v = Bytes().Id("JUNK").U32(0xFFFFFFFF);
-             v.insert(v.end(), wave.begin(), wave.end()); return v; }(), std::nullopt},
-      {"nothing", {}, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SpanByteSource s(c.bytes);
-    const auto r = FindRiffForm(s, kFourCCWave);
-    EXPECT_EQ(r ? std::optional<uint64_t>(r->headerOffset) : std::nullopt, c.found) << c.name;
-  }
 }
 
 TEST(FindRiffForm, InnerRangeIsClippedToTheSource) {

@@ -91,6 +91,14 @@ TEST(ReadWav, LoadsAcceptedLayouts) {
          return v;
        }(),
        kStartupFormat, FormatOf(mono16), samples},
+      {"other top-level chunk first",
+       [&] {
+         std::vector<uint8_t> v = Bytes().Chunk("JUNK", {1, 2, 3});
+         const auto w = CanonicalWav(mono16, samples);
+         v.insert(v.end(), w.begin(), w.end());
+         return v;
+       }(),
+       kStartupFormat, FormatOf(mono16), samples},
       {"second data chunk ignored",
        Riff(Bytes().Chunk("fmt ", FmtContent(mono16)).Chunk("data", {1, 2}).Chunk("data", {3, 4})),
        kStartupFormat, FormatOf(mono16), {1, 2}},
@@ -130,6 +138,16 @@ TEST(ReadWav, RefusesWithTheMessageOfTheFirstFailedCheck) {
   const BadCase cases[] = {
       {"empty file", {}, "No Wave", kStartupFormat},
       {"not RIFF", Bytes().Id("OggS").Fill(60, 0), "No Wave", kStartupFormat},
+      {"big-endian RIFX", [] { auto v = CanonicalWav({}, {1, 2}); v[3] = 'X'; return v; }(),
+       "No Wave", kStartupFormat},
+      {"huge top-level chunk hides the RIFF",
+       [&] {
+         std::vector<uint8_t> v = Bytes().Id("JUNK").U32(0xFFFFFFFF);
+         const auto w = CanonicalWav(mono16, samples);
+         v.insert(v.end(), w.begin(), w.end());
+         return v;
+       }(),
+       "No Wave", kStartupFormat},
       {"RIFF of another form", Riff(Bytes().Chunk("fmt ", FmtContent(mono16)), "AVI "),
        "No Wave", kStartupFormat},
       {"no fmt", Riff(Bytes().Chunk("data", samples)), "No fmt", kStartupFormat},
