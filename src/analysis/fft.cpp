@@ -20,93 +20,214 @@ namespace {
 // 256-bit vector of four doubles; on targets without AVX the compiler splits it in two.
 using V4 = double __attribute__((vector_size(32)));
 
-// Unaligned load and store by reference (vectors are never passed by value, which keeps the
-// calling convention the same whether or not AVX is enabled).
-[[gnu::always_inline]] inline void LoadV4(V4& v, const double* p) {
-  __builtin_memcpy(&v, p, sizeof v);
+// Four complex values, split into real and imaginary parts.
+struct CV {
+  V4 re;
+  V4 im;
+};
+
+// Vectors only travel by reference through always-inlined helpers, so the calling
+// convention is the same whether or not AVX is enabled.
+[[gnu::always_inline]] inline void Load(CV& v, const double* re, const double* im) {
+  __builtin_memcpy(&v.re, re, sizeof v.re);
+  __builtin_memcpy(&v.im, im, sizeof v.im);
 }
 
-[[gnu::always_inline]] inline void StoreV4(double* p, const V4& v) {
-  __builtin_memcpy(p, &v, sizeof v);
+[[gnu::always_inline]] inline void Store(double* re, double* im, const CV& v) {
+  __builtin_memcpy(re, &v.re, sizeof v.re);
+  __builtin_memcpy(im, &v.im, sizeof v.im);
 }
 
-// Per-element butterfly, kept in the exact operation order of the definition:
+[[gnu::always_inline]] inline void Broadcast(V4& v, double x) { v = V4{x, x, x, x}; }
+
+// One butterfly output per lane, in the exact operation order of the definition:
 // re = (a.re + b.re*c) - b.im*s, im = (a.im + b.re*s) + b.im*c.
+[[gnu::always_inline]] inline void Butterfly(CV& o, const CV& a, const CV& b, const V4& c,
+                                             const V4& s) {
+  o.re = (a.re + b.re * c) - b.im * s;
+  o.im = (a.im + b.re * s) + b.im * c;
+}
 
-// One stage with blocks of m >= 4 elements: in block q of the output the twiddle is
-// constant and a, b are the whole blocks q & ~1 and q | 1 of the source.
+// One stage with blocks of m >= 4 elements. Output block q has a constant twiddle and reads
+// the whole source blocks q & ~1 and q | 1, so the two blocks 2g and 2g + 1 of a group are
+// computed from one load of their shared inputs.
 [[gnu::always_inline]] inline void WideStage(int n, int m, const double* tc, const double* ts,
                                              const double* __restrict sRe,
                                              const double* __restrict sIm,
                                              double* __restrict dRe, double* __restrict dIm) {
-  const int blocks = n / m;
-  for (int q = 0; q < blocks; ++q) {
-    const double c = tc[q];
-    const double s = ts[q];
-    const std::ptrdiff_t ao = static_cast<std::ptrdiff_t>(q & ~1) * m;
-    const std::ptrdiff_t bo = static_cast<std::ptrdiff_t>(q | 1) * m;
-    const std::ptrdiff_t oo = static_cast<std::ptrdiff_t>(q) * m;
-    const double* __restrict aRe = sRe + ao;
-    const double* __restrict aIm = sIm + ao;
-    const double* __restrict bRe = sRe + bo;
-    const double* __restrict bIm = sIm + bo;
-    double* __restrict oRe = dRe + oo;
-    double* __restrict oIm = dIm + oo;
-    const V4 vc = {c, c, c, c};
-    const V4 vs = {s, s, s, s};
-    for (int l = 0; l < m; l += 4) {
-      V4 ar, ai, br, bi;
-      LoadV4(ar, aRe + l);
-      LoadV4(ai, aIm + l);
-      LoadV4(br, bRe + l);
-      LoadV4(bi, bIm + l);
-      StoreV4(oRe + l, (ar + br * vc) - bi * vs);
-      StoreV4(oIm + l, (ai + br * vs) + bi * vc);
+  const int groups = n / (2 * m);
+  for (int g = 0; g < groups; ++g) {
+    V4 c0, s0, c1, s1;
+    Broadcast(c0, tc[2 * g]);
+    Broadcast(s0, ts[2 * g]);
+    Broadcast(c1, tc[2 * g + 1]);
+    Broadcast(s1, ts[2 * g + 1]);
+    const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(g) * 2 * m;
+    for (std::ptrdiff_t l = r; l < r + m; l += 4) {
+      CV a, b, o;
+      Load(a, sRe + l, sIm + l);
+      Load(b, sRe + l + m, sIm + l + m);
+      Butterfly(o, a, b, c0, s0);
+      Store(dRe + l, dIm + l, o);
+      Butterfly(o, a, b, c1, s1);
+      Store(dRe + l + m, dIm + l + m, o);
     }
   }
 }
 
-// The stage with m = 2: every group of four elements j = 4g .. 4g+3 reads a = (4g, 4g+1) and
-// b = (4g+2, 4g+3); c2/s2 hold the twiddle of each element.
-[[gnu::always_inline]] inline void PairStage(int n, const double* c2, const double* s2,
-                                             const double* __restrict sRe,
-                                             const double* __restrict sIm,
-                                             double* __restrict dRe, double* __restrict dIm) {
-  for (int j = 0; j < n; j += 4) {
-    V4 xr, xi, c, s;
-    LoadV4(xr, sRe + j);
-    LoadV4(xi, sIm + j);
-    const V4 ar = __builtin_shufflevector(xr, xr, 0, 1, 0, 1);
-    const V4 ai = __builtin_shufflevector(xi, xi, 0, 1, 0, 1);
-    const V4 br = __builtin_shufflevector(xr, xr, 2, 3, 2, 3);
-    const V4 bi = __builtin_shufflevector(xi, xi, 2, 3, 2, 3);
-    LoadV4(c, c2 + j);
-    LoadV4(s, s2 + j);
-    StoreV4(dRe + j, (ar + br * c) - bi * s);
-    StoreV4(dIm + j, (ai + br * s) + bi * c);
+// Two consecutive stages, blocks of m >= 8 and then m/2, in one pass. A group of 2m
+// elements depends only on itself through both stages: the first stage's four half-blocks
+// stay in registers and feed the second stage's four output blocks.
+[[gnu::always_inline]] inline void FusedWideStages(int n, int m, const double* tc1,
+                                                   const double* ts1, const double* tc2,
+                                                   const double* ts2,
+                                                   const double* __restrict sRe,
+                                                   const double* __restrict sIm,
+                                                   double* __restrict dRe,
+                                                   double* __restrict dIm) {
+  const int h = m / 2;
+  const int groups = n / (2 * m);
+  for (int g = 0; g < groups; ++g) {
+    V4 c0, s0, c1, s1, u0, v0, u1, v1, u2, v2, u3, v3;
+    Broadcast(c0, tc1[2 * g]);
+    Broadcast(s0, ts1[2 * g]);
+    Broadcast(c1, tc1[2 * g + 1]);
+    Broadcast(s1, ts1[2 * g + 1]);
+    Broadcast(u0, tc2[4 * g]);
+    Broadcast(v0, ts2[4 * g]);
+    Broadcast(u1, tc2[4 * g + 1]);
+    Broadcast(v1, ts2[4 * g + 1]);
+    Broadcast(u2, tc2[4 * g + 2]);
+    Broadcast(v2, ts2[4 * g + 2]);
+    Broadcast(u3, tc2[4 * g + 3]);
+    Broadcast(v3, ts2[4 * g + 3]);
+    const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(g) * 2 * m;
+    for (std::ptrdiff_t l = r; l < r + h; l += 4) {
+      CV aLo, aHi, bLo, bHi;
+      Load(aLo, sRe + l, sIm + l);
+      Load(aHi, sRe + l + h, sIm + l + h);
+      Load(bLo, sRe + l + m, sIm + l + m);
+      Load(bHi, sRe + l + m + h, sIm + l + m + h);
+      CV x0Lo, x0Hi, x1Lo, x1Hi, y;
+      Butterfly(x0Lo, aLo, bLo, c0, s0);
+      Butterfly(x0Hi, aHi, bHi, c0, s0);
+      Butterfly(x1Lo, aLo, bLo, c1, s1);
+      Butterfly(x1Hi, aHi, bHi, c1, s1);
+      Butterfly(y, x0Lo, x0Hi, u0, v0);
+      Store(dRe + l, dIm + l, y);
+      Butterfly(y, x0Lo, x0Hi, u1, v1);
+      Store(dRe + l + h, dIm + l + h, y);
+      Butterfly(y, x1Lo, x1Hi, u2, v2);
+      Store(dRe + l + m, dIm + l + m, y);
+      Butterfly(y, x1Lo, x1Hi, u3, v3);
+      Store(dRe + l + m + h, dIm + l + m + h, y);
+    }
   }
 }
 
-// The last stage (m = 1): a = element 2g, b = element 2g + 1, twiddle of element j at c1[j];
-// the sums are divided by n here, the bit-reversed placement is done by the caller.
-[[gnu::always_inline]] inline void LastStage(int n, const double* c1, const double* s1,
-                                             const double* __restrict sRe,
-                                             const double* __restrict sIm,
-                                             double* __restrict dRe, double* __restrict dIm) {
-  const double dn = static_cast<double>(n);
-  const V4 vn = {dn, dn, dn, dn};
+// The last two stages (blocks of 2, then of 1) of the aligned group of four elements at j,
+// which depends only on itself, divided by vn. pairCos/pairSin hold the twiddle of each
+// element for the blocks-of-2 stage, lastCos/lastSin those of the last stage.
+[[gnu::always_inline]] inline void TailGroup(CV& z, int j, const double* sRe, const double* sIm,
+                                             const double* pairCos, const double* pairSin,
+                                             const double* lastCos, const double* lastSin,
+                                             const V4& vn) {
+  CV x, a, b, y;
+  V4 c, s;
+  Load(x, sRe + j, sIm + j);
+  // Blocks of 2: a = elements (j, j+1), b = (j+2, j+3), for outputs j .. j+3.
+  a.re = __builtin_shufflevector(x.re, x.re, 0, 1, 0, 1);
+  a.im = __builtin_shufflevector(x.im, x.im, 0, 1, 0, 1);
+  b.re = __builtin_shufflevector(x.re, x.re, 2, 3, 2, 3);
+  b.im = __builtin_shufflevector(x.im, x.im, 2, 3, 2, 3);
+  __builtin_memcpy(&c, pairCos + j, sizeof c);
+  __builtin_memcpy(&s, pairSin + j, sizeof s);
+  Butterfly(y, a, b, c, s);
+  // Blocks of 1: a = element 2g, b = element 2g + 1.
+  a.re = __builtin_shufflevector(y.re, y.re, 0, 0, 2, 2);
+  a.im = __builtin_shufflevector(y.im, y.im, 0, 0, 2, 2);
+  b.re = __builtin_shufflevector(y.re, y.re, 1, 1, 3, 3);
+  b.im = __builtin_shufflevector(y.im, y.im, 1, 1, 3, 3);
+  __builtin_memcpy(&c, lastCos + j, sizeof c);
+  __builtin_memcpy(&s, lastSin + j, sizeof s);
+  Butterfly(x, a, b, c, s);
+  z.re = x.re / vn;
+  z.im = x.im / vn;
+}
+
+// The tail for n = 4 and 8: element j goes to bin reversal[j] one by one.
+[[gnu::always_inline]] inline void TailStagesScattered(
+    int n, const double* pairCos, const double* pairSin, const double* lastCos,
+    const double* lastSin, const uint32_t* reversal, const double* __restrict sRe,
+    const double* __restrict sIm, Complex* __restrict out, double* __restrict mag) {
+  V4 vn;
+  Broadcast(vn, static_cast<double>(n));
   for (int j = 0; j < n; j += 4) {
-    V4 xr, xi, c, s;
-    LoadV4(xr, sRe + j);
-    LoadV4(xi, sIm + j);
-    const V4 ar = __builtin_shufflevector(xr, xr, 0, 0, 2, 2);
-    const V4 ai = __builtin_shufflevector(xi, xi, 0, 0, 2, 2);
-    const V4 br = __builtin_shufflevector(xr, xr, 1, 1, 3, 3);
-    const V4 bi = __builtin_shufflevector(xi, xi, 1, 1, 3, 3);
-    LoadV4(c, c1 + j);
-    LoadV4(s, s1 + j);
-    StoreV4(dRe + j, ((ar + br * c) - bi * s) / vn);
-    StoreV4(dIm + j, ((ai + br * s) + bi * c) / vn);
+    CV z;
+    TailGroup(z, j, sRe, sIm, pairCos, pairSin, lastCos, lastSin, vn);
+    for (int k = 0; k < 4; ++k) {
+      Complex& o = out[reversal[j + k]];
+      o.re = z.re[k];
+      o.im = z.im[k];
+    }
+  }
+  for (int k = 0; k < n / 2; ++k) mag[k] = std::sqrt(out[k].re * out[k].re + out[k].im * out[k].im);
+}
+
+// Rows a, b, c, d become columns: a = (a0 b0 c0 d0), b = (a1 b1 c1 d1), and so on.
+[[gnu::always_inline]] inline void Transpose(V4& a, V4& b, V4& c, V4& d) {
+  const V4 t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+  const V4 t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+  const V4 t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
+  const V4 t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
+  a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+  b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+  c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+  d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
+// Stores four complex values (real parts re, imaginary parts im) at out[0 .. 3] and, for
+// bins below n/2, their magnitudes.
+[[gnu::always_inline]] inline void StoreBins(Complex* out, double* mag, const V4& re,
+                                             const V4& im) {
+  const V4 lo = __builtin_shufflevector(re, im, 0, 4, 1, 5);
+  const V4 hi = __builtin_shufflevector(re, im, 2, 6, 3, 7);
+  __builtin_memcpy(static_cast<void*>(out), &lo, sizeof lo);
+  __builtin_memcpy(static_cast<void*>(out + 2), &hi, sizeof hi);
+  if (mag != nullptr) {
+    const V4 sq = re * re + im * im;
+    for (int k = 0; k < 4; ++k) mag[k] = std::sqrt(sq[k]);
+  }
+}
+
+// The tail for n >= 16. Element 4g + k lands in bin ReverseBits(c, c-2, g) + rev2(k) * n/4
+// (rev2 reversing two bits), so taking the groups g in the order of their bins p, four at a
+// time, fills four consecutive bins in each quarter of the output. groupAt[p] is the group
+// of bin p. Bins in the first two quarters also get their magnitudes.
+[[gnu::always_inline]] inline void TailStagesInOrder(
+    int n, const double* pairCos, const double* pairSin, const double* lastCos,
+    const double* lastSin, const uint32_t* groupAt, const double* __restrict sRe,
+    const double* __restrict sIm, Complex* __restrict out, double* __restrict mag) {
+  V4 vn;
+  Broadcast(vn, static_cast<double>(n));
+  const int quarter = n / 4;
+  for (int p = 0; p < quarter; p += 4) {
+    CV z0, z1, z2, z3;
+    TailGroup(z0, static_cast<int>(4 * groupAt[p]), sRe, sIm, pairCos, pairSin, lastCos,
+              lastSin, vn);
+    TailGroup(z1, static_cast<int>(4 * groupAt[p + 1]), sRe, sIm, pairCos, pairSin, lastCos,
+              lastSin, vn);
+    TailGroup(z2, static_cast<int>(4 * groupAt[p + 2]), sRe, sIm, pairCos, pairSin, lastCos,
+              lastSin, vn);
+    TailGroup(z3, static_cast<int>(4 * groupAt[p + 3]), sRe, sIm, pairCos, pairSin, lastCos,
+              lastSin, vn);
+    Transpose(z0.re, z1.re, z2.re, z3.re);
+    Transpose(z0.im, z1.im, z2.im, z3.im);
+    // Lane k of every group goes to quarter rev2(k): lanes 0, 1, 2, 3 to quarters 0, 2, 1, 3.
+    StoreBins(out + p, mag + p, z0.re, z0.im);
+    StoreBins(out + p + 2 * quarter, nullptr, z1.re, z1.im);
+    StoreBins(out + p + quarter, mag + p + quarter, z2.re, z2.im);
+    StoreBins(out + p + 3 * quarter, nullptr, z3.re, z3.im);
   }
 }
 
@@ -188,8 +309,10 @@ struct FftPlan::Impl {
   std::vector<double> pairCos;       // m = 2 stage, per element
   std::vector<double> pairSin;
   std::vector<uint32_t> reversal;    // full c-bit reversal of each index
+  std::vector<uint32_t> groupAt;     // n >= 16: the group of four elements of bin p < n/4
   mutable std::vector<double> re[2];  // scratch: used by Run, so a plan runs on one thread
   mutable std::vector<double> im[2];
+  std::vector<double> zeros;         // imaginary part of the input
 
   const double* CosOf(int f) const { return stageCos.data() + ((std::size_t{1} << f) - 2); }
   const double* SinOf(int f) const { return stageSin.data() + ((std::size_t{1} << f) - 2); }
@@ -228,9 +351,12 @@ FftPlan::FftPlan(int n) {
   }
   p.reversal.resize(un);
   for (uint32_t j = 0; j < static_cast<uint32_t>(n); ++j) p.reversal[j] = ReverseBits(c, c, j);
-  // Vector stages step by four elements; pad so that N = 2 can use the same code.
-  const std::size_t scratch = un < 4 ? 4 : un;
-  for (auto* v : {&p.re[0], &p.re[1], &p.im[0], &p.im[1]}) v->assign(scratch, 0.0);
+  if (c >= 4) {
+    p.groupAt.resize(un / 4);
+    for (uint32_t q = 0; q < static_cast<uint32_t>(n / 4); ++q)
+      p.groupAt[q] = ReverseBits(c - 2, c - 2, q);
+  }
+  for (auto* v : {&p.re[0], &p.re[1], &p.im[0], &p.im[1], &p.zeros}) v->assign(un, 0.0);
 
   window_.resize(un);
   for (int j = 0; j < n; ++j) window_[j] = HammingWeight(j, n);
@@ -240,53 +366,55 @@ FftPlan::~FftPlan() = default;
 
 namespace {
 
-// All stages plus the reordering into natural bin order and the magnitudes. Compiled twice,
-// for AVX2 and for the baseline, and chosen at load time; the arithmetic per element is the
-// same in both, so the doubles are too.
+// All stages, the placement into natural bin order and the magnitudes. Compiled twice, for
+// AVX2 and for the baseline, and chosen at load time; the arithmetic per element is the same
+// in both, so the doubles are too. The first stage reads the input and a zero imaginary part
+// straight from `input` and `zeros`.
 __attribute__((target_clones("avx2", "default")))
-void RunStages(int n, int c, const double* input, const double* stageCos,
+void RunStages(int n, int c, const double* input, const double* zeros, const double* stageCos,
                const double* stageSin, const double* pairCos, const double* pairSin,
-               const uint32_t* reversal, double* re0, double* im0, double* re1, double* im1,
-               Complex* out, double* mag) {
-  double* sRe = re0;
-  double* sIm = im0;
-  double* dRe = re1;
-  double* dIm = im1;
-  for (int j = 0; j < n; ++j) {
-    sRe[j] = input[j];
-    sIm[j] = 0.0;
-  }
-  for (int f = 1; f <= c; ++f) {
-    const int m = 1 << (c - f);
-    const double* tc = stageCos + ((std::size_t{1} << f) - 2);
-    const double* ts = stageSin + ((std::size_t{1} << f) - 2);
-    if (m >= 4) {
-      WideStage(n, m, tc, ts, sRe, sIm, dRe, dIm);
-    } else if (m == 2) {
-      PairStage(n, pairCos, pairSin, sRe, sIm, dRe, dIm);
-    } else if (n >= 4) {
-      LastStage(n, tc, ts, sRe, sIm, dRe, dIm);
-    } else {
-      // n == 2: the only stage, scalar.
-      const double dn = static_cast<double>(n);
-      for (int j = 0; j < 2; ++j) {
-        dRe[j] = ((sRe[0] + sRe[1] * tc[j]) - sIm[1] * ts[j]) / dn;
-        dIm[j] = ((sIm[0] + sRe[1] * ts[j]) + sIm[1] * tc[j]) / dn;
-      }
+               const uint32_t* reversal, const uint32_t* groupAt, double* re0, double* im0,
+               double* re1, double* im1, Complex* out, double* mag) {
+  if (c == 1) {
+    // n == 2: the last stage alone.
+    const double dn = static_cast<double>(n);
+    for (int j = 0; j < 2; ++j) {
+      out[j].re = ((input[0] + input[1] * stageCos[j]) - zeros[1] * stageSin[j]) / dn;
+      out[j].im = ((zeros[0] + input[1] * stageSin[j]) + zeros[1] * stageCos[j]) / dn;
     }
-    std::swap(sRe, dRe);
-    std::swap(sIm, dIm);
+    mag[0] = std::sqrt(out[0].re * out[0].re + out[0].im * out[0].im);
+  } else {
+    const double* sRe = input;
+    const double* sIm = zeros;
+    double* dRe = re0;
+    double* dIm = im0;
+    auto advance = [&] {
+      sRe = dRe;
+      sIm = dIm;
+      dRe = dRe == re0 ? re1 : re0;
+      dIm = dIm == im0 ? im1 : im0;
+    };
+    auto cosOf = [&](int f) { return stageCos + ((std::size_t{1} << f) - 2); };
+    auto sinOf = [&](int f) { return stageSin + ((std::size_t{1} << f) - 2); };
+    // Stages 1 .. c-2 have blocks of at least 4; they run in fused pairs, the first one alone
+    // when their number is odd. Stages c-1 and c form the tail.
+    int f = 1;
+    if ((c - 2) % 2 == 1) {
+      WideStage(n, 1 << (c - f), cosOf(f), sinOf(f), sRe, sIm, dRe, dIm);
+      advance();
+      ++f;
+    }
+    for (; f + 1 <= c - 2; f += 2) {
+      FusedWideStages(n, 1 << (c - f), cosOf(f), sinOf(f), cosOf(f + 1), sinOf(f + 1), sRe,
+                      sIm, dRe, dIm);
+      advance();
+    }
+    if (n >= 16)
+      TailStagesInOrder(n, pairCos, pairSin, cosOf(c), sinOf(c), groupAt, sRe, sIm, out, mag);
+    else
+      TailStagesScattered(n, pairCos, pairSin, cosOf(c), sinOf(c), reversal, sRe, sIm, out,
+                          mag);
   }
-  // sRe/sIm hold the result in bit-reversed order; gather it into natural order.
-  for (int t = 0; t < n; ++t) {
-    dRe[t] = sRe[reversal[t]];
-    dIm[t] = sIm[reversal[t]];
-  }
-  for (int k = 0; k < n; ++k) {
-    out[k].re = dRe[k];
-    out[k].im = dIm[k];
-  }
-  for (int k = 0; k < n / 2; ++k) mag[k] = std::sqrt(dRe[k] * dRe[k] + dIm[k] * dIm[k]);
 }
 
 }  // namespace
@@ -294,9 +422,10 @@ void RunStages(int n, int c, const double* input, const double* stageCos,
 bool FftPlan::Run(const double* input, Complex* out, Complex* /*work*/, double* mag) const {
   if (!valid()) return false;
   const Impl& p = *impl_;
-  RunStages(n_, exponent_, input, p.stageCos.data(), p.stageSin.data(), p.pairCos.data(),
-            p.pairSin.data(), p.reversal.data(), p.re[0].data(), p.im[0].data(),
-            p.re[1].data(), p.im[1].data(), out, mag);
+  RunStages(n_, exponent_, input, p.zeros.data(), p.stageCos.data(), p.stageSin.data(),
+            p.pairCos.data(), p.pairSin.data(), p.reversal.data(), p.groupAt.data(),
+            p.re[0].data(),
+            p.im[0].data(), p.re[1].data(), p.im[1].data(), out, mag);
   return true;
 }
 
