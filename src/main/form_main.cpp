@@ -1,6 +1,7 @@
 #include "main/form_main.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QRadioButton>
 #include <QScreen>
@@ -105,7 +106,8 @@ FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
   // Centred on the screen.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    move(area.x() + (area.width() - kClientWidth) / 2,
+         area.y() + (area.height() - kClientHeight) / 2);
   }
   FormCreate();
 }
@@ -193,7 +195,7 @@ void FormMain::BuildControls() {
   for (int k = 1; k <= kHarmonics; ++k) {
     TrackBar* t = MakeTrackBar(this, Qt::Vertical, kTrackBarLefts[k - 1], 449, 26, 94, 0, 100,
                                100, 10);
-    t->setTickPosition(QSlider::TicksBothSides);
+    t->setTickPosition(QSlider::TicksRight);
     t->setTickInterval(10);
     t->SetSelStart(100);
     t->SetSelEnd(100);
@@ -209,6 +211,12 @@ void FormMain::BuildControls() {
   Lbamp = MakeLabel(this, 760, 447, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
   Lbtimetxt = MakeLabel(this, 622, 478, 32, 12, QString::fromUtf8("時　間"), Qt::AlignLeft, kRed,
                         kWhite, windowFont_);
+  // These two captions size themselves to their text: the substitute font sets the kanji
+  // a few pixels wider than the original metrics the table's widths come from.
+  for (Label* l : {Lbamptxt, Lbtimetxt}) {
+    const int textWidth = QFontMetrics(l->font()).horizontalAdvance(l->Caption());
+    if (textWidth > l->width()) l->resize(textWidth, l->height());
+  }
   TBmixtime = MakeTrackBar(this, Qt::Horizontal, 655, 473, 104, 22, 1, 30, 5, 1);
   TBmixtime->setTickPosition(QSlider::NoTicks);
   LBmixtime = MakeLabel(this, 761, 477, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QString::fromUtf8(tonamira::kApplicationTitle));
+  tonamira::ApplyApplicationSettings();
   tonamira::QtServices services;
   tonamira::FormMain window(services);
   services.SetOwner(&window);

@@ -1,13 +1,22 @@
 #include "main/services.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QStyleFactory>
 
 namespace tonamira {
+
+void ApplyApplicationSettings() {
+  QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+  // The classic style: grey button faces, and track bars without a filled groove, so a
+  // harmonic bar at the bottom does not look like a full level.
+  if (QStyle* style = QStyleFactory::create("Windows")) QApplication::setStyle(style);
+}
 
 std::string QtFilterFromPairs(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split(u'|');

@@ -31,6 +31,11 @@ class Services {
   virtual bool StartProgram(const std::string& commandLine) = 0;
 };
 
+// Gives the application its title and the classic look of the window's controls. The title
+// goes into the application name, not the display name: on X11 Qt appends a display name to
+// every window title, which would change the window's caption.
+void ApplyApplicationSettings();
+
 // "wav|*.wav" -> "wav (*.wav)"; pairs separated by further '|' become ";;"-separated filters.
 std::string QtFilterFromPairs(const std::string& filter);
 

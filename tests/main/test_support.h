@@ -21,7 +21,7 @@ inline QApplication& App() {
   static QApplication* app = [] {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     auto* a = new QApplication(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    ApplyApplicationSettings();
     return a;
   }();
   return *app;
