@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tonamira {
 
 namespace {
@@ -126,12 +130,14 @@ struct CV {
 }
 
 // The last two stages (blocks of 2, then of 1) of the aligned group of four elements at j,
-// which depends only on itself, divided by vn. pairCos/pairSin hold the twiddle of each
+// which depends only on itself, divided by n. n is a power of two, so multiplying by the
+// exact reciprocal 1/n (vinv) rounds to the very double the division gives, and costs far
+// less than a vector division. pairCos/pairSin hold the twiddle of each
 // element for the blocks-of-2 stage, lastCos/lastSin those of the last stage.
 [[gnu::always_inline]] inline void TailGroup(CV& z, int j, const double* sRe, const double* sIm,
                                              const double* pairCos, const double* pairSin,
                                              const double* lastCos, const double* lastSin,
-                                             const V4& vn) {
+                                             const V4& vinv) {
   CV x, a, b, y;
   V4 c, s;
   Load(x, sRe + j, sIm + j);
@@ -151,8 +157,8 @@ struct CV {
   __builtin_memcpy(&c, lastCos + j, sizeof c);
   __builtin_memcpy(&s, lastSin + j, sizeof s);
   Butterfly(x, a, b, c, s);
-  z.re = x.re / vn;
-  z.im = x.im / vn;
+  z.re = x.re * vinv;
+  z.im = x.im * vinv;
 }
 
 // The tail for n = 4 and 8: element j goes to bin reversal[j] one by one.
@@ -160,11 +166,11 @@ struct CV {
     int n, const double* pairCos, const double* pairSin, const double* lastCos,
     const double* lastSin, const uint32_t* reversal, const double* __restrict sRe,
     const double* __restrict sIm, Complex* __restrict out, double* __restrict mag) {
-  V4 vn;
-  Broadcast(vn, static_cast<double>(n));
+  V4 vinv;
+  Broadcast(vinv, 1.0 / static_cast<double>(n));
   for (int j = 0; j < n; j += 4) {
     CV z;
-    TailGroup(z, j, sRe, sIm, pairCos, pairSin, lastCos, lastSin, vn);
+    TailGroup(z, j, sRe, sIm, pairCos, pairSin, lastCos, lastSin, vinv);
     for (int k = 0; k < 4; ++k) {
       Complex& o = out[reversal[j + k]];
       o.re = z.re[k];
@@ -172,6 +178,20 @@ struct CV {
     }
   }
   for (int k = 0; k < n / 2; ++k) mag[k] = std::sqrt(out[k].re * out[k].re + out[k].im * out[k].im);
+}
+
+// dst[k] = sqrt(x[k]). The square root is correctly rounded however it is computed; the
+// SSE2 form only avoids the scalar call path that std::sqrt keeps for errno.
+[[gnu::always_inline]] inline void Sqrt4(double* dst, const V4& x) {
+#if defined(__SSE2__)
+  __m128d lo, hi;
+  __builtin_memcpy(&lo, &x, sizeof lo);
+  __builtin_memcpy(&hi, reinterpret_cast<const char*>(&x) + sizeof lo, sizeof hi);
+  _mm_storeu_pd(dst, _mm_sqrt_pd(lo));
+  _mm_storeu_pd(dst + 2, _mm_sqrt_pd(hi));
+#else
+  for (int k = 0; k < 4; ++k) dst[k] = std::sqrt(x[k]);
+#endif
 }
 
 // Rows a, b, c, d become columns: a = (a0 b0 c0 d0), b = (a1 b1 c1 d1), and so on.
@@ -194,10 +214,7 @@ struct CV {
   const V4 hi = __builtin_shufflevector(re, im, 2, 6, 3, 7);
   __builtin_memcpy(static_cast<void*>(out), &lo, sizeof lo);
   __builtin_memcpy(static_cast<void*>(out + 2), &hi, sizeof hi);
-  if (mag != nullptr) {
-    const V4 sq = re * re + im * im;
-    for (int k = 0; k < 4; ++k) mag[k] = std::sqrt(sq[k]);
-  }
+  if (mag != nullptr) Sqrt4(mag, re * re + im * im);
 }
 
 // The tail for n >= 16. Element 4g + k lands in bin ReverseBits(c, c-2, g) + rev2(k) * n/4
@@ -208,19 +225,19 @@ struct CV {
     int n, const double* pairCos, const double* pairSin, const double* lastCos,
     const double* lastSin, const uint32_t* groupAt, const double* __restrict sRe,
     const double* __restrict sIm, Complex* __restrict out, double* __restrict mag) {
-  V4 vn;
-  Broadcast(vn, static_cast<double>(n));
+  V4 vinv;
+  Broadcast(vinv, 1.0 / static_cast<double>(n));
   const int quarter = n / 4;
   for (int p = 0; p < quarter; p += 4) {
     CV z0, z1, z2, z3;
     TailGroup(z0, static_cast<int>(4 * groupAt[p]), sRe, sIm, pairCos, pairSin, lastCos,
-              lastSin, vn);
+              lastSin, vinv);
     TailGroup(z1, static_cast<int>(4 * groupAt[p + 1]), sRe, sIm, pairCos, pairSin, lastCos,
-              lastSin, vn);
+              lastSin, vinv);
     TailGroup(z2, static_cast<int>(4 * groupAt[p + 2]), sRe, sIm, pairCos, pairSin, lastCos,
-              lastSin, vn);
+              lastSin, vinv);
     TailGroup(z3, static_cast<int>(4 * groupAt[p + 3]), sRe, sIm, pairCos, pairSin, lastCos,
-              lastSin, vn);
+              lastSin, vinv);
     Transpose(z0.re, z1.re, z2.re, z3.re);
     Transpose(z0.im, z1.im, z2.im, z3.im);
     // Lane k of every group goes to quarter rev2(k): lanes 0, 1, 2, 3 to quarters 0, 2, 1, 3.
