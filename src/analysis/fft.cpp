@@ -23,6 +23,7 @@ namespace {
 
 // 256-bit vector of four doubles; on targets without AVX the compiler splits it in two.
 using V4 = double __attribute__((vector_size(32)));
+using V2 = double __attribute__((vector_size(16)));
 
 // Four complex values, split into real and imaginary parts.
 struct CV {
@@ -132,8 +133,8 @@ struct CV {
 // The last two stages (blocks of 2, then of 1) of the aligned group of four elements at j,
 // which depends only on itself, divided by n. n is a power of two, so multiplying by the
 // exact reciprocal 1/n (vinv) rounds to the very double the division gives, and costs far
-// less than a vector division. pairCos/pairSin hold the twiddle of each
-// element for the blocks-of-2 stage, lastCos/lastSin those of the last stage.
+// less than a vector division. pairCos/pairSin are the stage table of the blocks-of-2 stage
+// (one entry per pair), lastCos/lastSin that of the last stage (one entry per element).
 [[gnu::always_inline]] inline void TailGroup(CV& z, int j, const double* sRe, const double* sIm,
                                              const double* pairCos, const double* pairSin,
                                              const double* lastCos, const double* lastSin,
@@ -146,8 +147,12 @@ struct CV {
   a.im = __builtin_shufflevector(x.im, x.im, 0, 1, 0, 1);
   b.re = __builtin_shufflevector(x.re, x.re, 2, 3, 2, 3);
   b.im = __builtin_shufflevector(x.im, x.im, 2, 3, 2, 3);
-  __builtin_memcpy(&c, pairCos + j, sizeof c);
-  __builtin_memcpy(&s, pairSin + j, sizeof s);
+  // The blocks-of-2 stage has one twiddle per pair of elements: entries j/2 and j/2 + 1.
+  V2 c2, s2;
+  __builtin_memcpy(&c2, pairCos + j / 2, sizeof c2);
+  __builtin_memcpy(&s2, pairSin + j / 2, sizeof s2);
+  c = __builtin_shufflevector(c2, c2, 0, 0, 1, 1);
+  s = __builtin_shufflevector(s2, s2, 0, 0, 1, 1);
   Butterfly(y, a, b, c, s);
   // Blocks of 1: a = element 2g, b = element 2g + 1.
   a.re = __builtin_shufflevector(y.re, y.re, 0, 0, 2, 2);
@@ -317,22 +322,16 @@ double HammingWeight(int j, int n) {
 
 // Tables of one frame length. Twiddles are kept per stage in the order the stage reads them:
 // stage f with blocks of m = 2^(c-f) elements uses twiddle ReverseBits(c, f, q) * m in output
-// block q, so its table holds 2^f entries, one per block. The m = 2 stage gets its table
-// expanded to one entry per element so that it runs as straight vector code. The stage
-// buffers are split into real and imaginary arrays and ping-ponged.
+// block q, so its table holds 2^f entries, one per block. The stage buffers are split into
+// real and imaginary arrays and ping-ponged.
 struct FftPlan::Impl {
   std::vector<double> stageCos;      // stage f starts at offset 2^f - 2
   std::vector<double> stageSin;
-  std::vector<double> pairCos;       // m = 2 stage, per element
-  std::vector<double> pairSin;
   std::vector<uint32_t> reversal;    // full c-bit reversal of each index
   std::vector<uint32_t> groupAt;     // n >= 16: the group of four elements of bin p < n/4
   mutable std::vector<double> re[2];  // scratch: used by Run, so a plan runs on one thread
   mutable std::vector<double> im[2];
   std::vector<double> zeros;         // imaginary part of the input
-
-  const double* CosOf(int f) const { return stageCos.data() + ((std::size_t{1} << f) - 2); }
-  const double* SinOf(int f) const { return stageSin.data() + ((std::size_t{1} << f) - 2); }
 };
 
 FftPlan::FftPlan(int n) {
@@ -354,16 +353,6 @@ FftPlan::FftPlan(int n) {
       // Every element j of block q has j >> (c - f) == q.
       const uint32_t h = ReverseBits(c, f, q * m) * m;
       TwiddleAt(h, w, p.stageCos[base + q], p.stageSin[base + q]);
-    }
-  }
-  if (c >= 2) {
-    p.pairCos.resize(un);
-    p.pairSin.resize(un);
-    const double* tc = p.CosOf(c - 1);
-    const double* ts = p.SinOf(c - 1);
-    for (std::size_t j = 0; j < un; ++j) {
-      p.pairCos[j] = tc[j >> 1];
-      p.pairSin[j] = ts[j >> 1];
     }
   }
   p.reversal.resize(un);
@@ -389,7 +378,7 @@ namespace {
 // straight from `input` and `zeros`.
 __attribute__((target_clones("avx2", "default")))
 void RunStages(int n, int c, const double* input, const double* zeros, const double* stageCos,
-               const double* stageSin, const double* pairCos, const double* pairSin,
+               const double* stageSin,
                const uint32_t* reversal, const uint32_t* groupAt, double* re0, double* im0,
                double* re1, double* im1, Complex* out, double* mag) {
   if (c == 1) {
@@ -427,10 +416,11 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
       advance();
     }
     if (n >= 16)
-      TailStagesInOrder(n, pairCos, pairSin, cosOf(c), sinOf(c), groupAt, sRe, sIm, out, mag);
+      TailStagesInOrder(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), groupAt, sRe, sIm,
+                        out, mag);
     else
-      TailStagesScattered(n, pairCos, pairSin, cosOf(c), sinOf(c), reversal, sRe, sIm, out,
-                          mag);
+      TailStagesScattered(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), reversal, sRe, sIm,
+                          out, mag);
   }
 }
 
@@ -440,7 +430,7 @@ bool FftPlan::Run(const double* input, Complex* out, Complex* /*work*/, double* 
   if (!valid()) return false;
   const Impl& p = *impl_;
   RunStages(n_, exponent_, input, p.zeros.data(), p.stageCos.data(), p.stageSin.data(),
-            p.pairCos.data(), p.pairSin.data(), p.reversal.data(), p.groupAt.data(),
+            p.reversal.data(), p.groupAt.data(),
             p.re[0].data(),
             p.im[0].data(), p.re[1].data(), p.im[1].data(), out, mag);
   return true;
