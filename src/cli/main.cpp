@@ -1,1 +1,10 @@
-int main() { return 0; }
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  return tonamira::RunCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+}

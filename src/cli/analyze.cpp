@@ -1,0 +1,73 @@
+#include "cli/analyze.h"
+
+#include "analysis/detection.h"
+#include "analysis/fft.h"
+#include "analysis/frame_analysis.h"
+#include "analysis/rounding.h"
+#include "analysis/spectrum.h"
+
+namespace tonamira {
+
+uint32_t CutoffBinFor(double cutoffHz, uint32_t rate, int32_t frame) {
+  const int32_t bin = RoundInt(cutoffHz / (static_cast<double>(rate) / (frame - 1)));
+  return bin < 0 ? 0u : static_cast<uint32_t>(bin);
+}
+
+std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format,
+                         const AnalyzeOptions& options,
+                         const std::function<void(const FrameRow&)>& row,
+                         const std::function<void(double)>& progress) {
+  if (!AnalysableBits(format.wBitsPerSample))
+    return "cannot analyse " + std::to_string(format.wBitsPerSample) +
+           "-bit samples (8 or 16 bits only)";
+  if (format.nChannels == 0 || format.nBlockAlign == 0 || format.nSamplesPerSec == 0)
+    return "the format cannot be framed";
+
+  const FftPlan plan(options.frame);
+  if (!plan.valid()) return "frame length must be 256, 512, 1024 or 2048";
+  FftArrays arrays;
+  if (!AllocFftArrays(arrays, options.frame)) return "No memory";
+
+  const int32_t hop = options.hop > 0 ? options.hop : options.frame / 2;
+  DetectionSettings settings;
+  settings.peakThreshold =
+      options.threshold.value_or(format.wBitsPerSample == 16 ? 10.0 : 0.1);
+  settings.cutoffBin = CutoffBinFor(options.cutoffHz, format.nSamplesPerSec, options.frame);
+  settings.fftSize = options.frame;
+  settings.recRate = static_cast<int32_t>(format.nSamplesPerSec);
+  settings.maxDisplayFreq = options.maxDisplayFreq;
+  settings.sampleRate = format.nSamplesPerSec;
+  settings.drivesMixer = false;
+  DetectionState state;
+
+  // A frame must fit both as the play range measures it (block alignments) and as the
+  // reader steps through it (channels x sample width): a malformed block align must not
+  // let the reader run past the end.
+  const uint64_t size = data.size();
+  const uint64_t alignedBytes = static_cast<uint64_t>(options.frame) * format.nBlockAlign;
+  const uint64_t readBytes = FrameBytes(options.frame, format.wBitsPerSample, format.nChannels);
+  const uint64_t frameBytes = alignedBytes > readBytes ? alignedBytes : readBytes;
+  const uint64_t step = static_cast<uint64_t>(hop) * format.nBlockAlign;
+
+  PcmFrame frame;
+  frame.length = options.frame;
+  frame.bits = format.wBitsPerSample;
+  frame.channels = format.nChannels;
+  for (uint64_t pos = 0; frameBytes <= size && pos <= size - frameBytes; pos += step) {
+    frame.data = data.data() + pos;
+    FrameRow result;
+    result.framePos = pos;
+    result.timeSeconds =
+        static_cast<double>(pos / format.nBlockAlign) / static_cast<double>(format.nSamplesPerSec);
+    result.detected = AnalyzePcmFrame(frame, plan, arrays, settings, state);
+    if (result.detected) {
+      result.pitchHz = state.detectedFreq;
+      result.level = state.detectedLevel;
+    }
+    row(result);
+    if (progress) progress(static_cast<double>(pos + frameBytes) / static_cast<double>(size));
+  }
+  return {};
+}
+
+}  // namespace tonamira

@@ -1,0 +1,44 @@
+#pragma once
+// Frame-by-frame pitch analysis of a whole sound, as the window's redraw analyses one frame:
+// no loudness rule, no noise spectrum, display range 2000 Hz.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "sound/wave_format.h"
+
+namespace tonamira {
+
+struct AnalyzeOptions {
+  int32_t frame = 2048;             // 256, 512, 1024 or 2048 sample frames
+  int32_t hop = 0;                  // sample frames between frame starts; 0 means frame / 2
+  std::optional<double> threshold;  // default: 10.0 for 16-bit sound, 0.1 otherwise
+  double cutoffHz = 30.0;           // low cut-off in hertz, converted to a bin
+  double maxDisplayFreq = 2000.0;
+};
+
+struct FrameRow {
+  uint64_t framePos = 0;  // byte position of the frame's first sample frame
+  double timeSeconds = 0.0;
+  bool detected = false;
+  int32_t pitchHz = 0;
+  int32_t level = 0;
+};
+
+// The cut-off bin for a frequency the way the window converts it:
+// Round(cutoff / (rate / (frame - 1))), never below 0.
+uint32_t CutoffBinFor(double cutoffHz, uint32_t rate, int32_t frame);
+
+// Analyses every frame that fits wholly inside data: frames start at byte positions
+// 0, hop x blockAlign, 2 x hop x blockAlign, ... Calls row for each frame in order and
+// progress with the fraction done. Returns an empty string, or the reason the sound cannot
+// be analysed.
+std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format,
+                         const AnalyzeOptions& options,
+                         const std::function<void(const FrameRow&)>& row,
+                         const std::function<void(double)>& progress = {});
+
+}  // namespace tonamira

@@ -1,0 +1,18 @@
+#pragma once
+// tonamira-cli: pitch analysis of WAV files from the command line.
+//
+//   tonamira-cli analyze FILE.wav [--frame 256|512|1024|2048] [--hop FRAMES]
+//                                 [--threshold X] [--cutoff HZ]
+//   tonamira-cli info FILE.wav
+//
+// Exit status: 0 success, 1 usage error, 2 a file the reader (or the analysis) refused.
+
+#include <ostream>
+
+namespace tonamira {
+
+// Runs the tool with the given arguments (argv[0] is the program name). Output goes to out,
+// messages to err. progressToTerminal enables the progress bar on err for long runs.
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressToTerminal);
+
+}  // namespace tonamira

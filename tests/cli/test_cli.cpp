@@ -1,0 +1,284 @@
+// The command-line tool, run in-process on WAV files written to a temporary directory.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/analyze.h"
+#include "cli/cli.h"
+
+namespace tonamira {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Put16(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(static_cast<uint8_t>(x));
+  v.push_back(static_cast<uint8_t>(x >> 8));
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xffff);
+  Put16(v, x >> 16);
+}
+void PutId(std::vector<uint8_t>& v, const char* id) { v.insert(v.end(), id, id + 4); }
+
+struct Fmt {
+  uint16_t tag = 1;
+  uint16_t channels = 1;
+  uint32_t rate = 44100;
+  uint16_t bits = 16;
+  uint16_t blockAlign = 0;  // 0: channels * bits / 8
+};
+
+std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& samples) {
+  const uint16_t align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
+  std::vector<uint8_t> v;
+  PutId(v, "RIFF");
+  Put32(v, static_cast<uint32_t>(36 + samples.size()));
+  PutId(v, "WAVE");
+  PutId(v, "fmt ");
+  Put32(v, 16);
+  Put16(v, f.tag);
+  Put16(v, f.channels);
+  Put32(v, f.rate);
+  Put32(v, f.rate * align);
+  Put16(v, align);
+  Put16(v, f.bits);
+  PutId(v, "data");
+  Put32(v, static_cast<uint32_t>(samples.size()));
+  v.insert(v.end(), samples.begin(), samples.end());
+  return v;
+}
+
+// 16-bit samples of the sum of sines (frequency, amplitude) per channel, interleaved.
+std::vector<uint8_t> Tone16(int frames, const std::vector<std::vector<std::pair<double, double>>>& channels) {
+  std::vector<uint8_t> v;
+  for (int n = 0; n < frames; ++n) {
+    for (const auto& partials : channels) {
+      double s = 0.0;
+      for (auto [freq, amp] : partials) s += amp * std::sin(2.0 * M_PI * freq * n / 44100.0);
+      Put16(v, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s))));
+    }
+  }
+  return v;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tonamira-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "tonamira-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    out_.str("");
+    err_.str("");
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+struct Row {
+  double time;
+  uint64_t pos;
+  std::string pitch;
+  std::string level;
+};
+
+Row ParseRow(const std::string& line) {
+  Row r;
+  std::istringstream in(line);
+  std::string field;
+  std::getline(in, field, ',');
+  r.time = std::stod(field);
+  std::getline(in, field, ',');
+  r.pos = std::stoull(field);
+  std::getline(in, r.pitch, ',');
+  std::getline(in, r.level, ',');
+  return r;
+}
+
+TEST_F(CliTest, AnalyzesEveryWholeFrameAtHopSpacing) {
+  const int frames = 44100;  // one second
+  const auto path = Write("a440.wav", MakeWav({}, Tone16(frames, {{{440.0, 8000.0}}})));
+  ASSERT_EQ(Run({"analyze", path}), 0) << err_.str();
+  const auto lines = Lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "time_s,frame_pos,pitch_hz,level");
+  // Frames of 2048 at a hop of 1024 sample frames, while a whole frame fits.
+  const size_t expected = (frames - 2048) / 1024 + 1;
+  ASSERT_EQ(lines.size(), expected + 1);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const Row r = ParseRow(lines[i]);
+    EXPECT_EQ(r.pos, (i - 1) * 2048u);
+    EXPECT_NEAR(r.time, (i - 1) * 1024 / 44100.0, 0.00005);
+    ASSERT_FALSE(r.pitch.empty()) << lines[i];
+    EXPECT_NEAR(std::stoi(r.pitch), 440, 2) << lines[i];
+    // A sine of amplitude A centred on a bin shows a level of about 0.27 A; 440 Hz lies
+    // 0.43 bin off-centre, where the window's main lobe has fallen by about 15 %.
+    EXPECT_GT(std::stoi(r.level), 0.20 * 8000) << lines[i];
+    EXPECT_LT(std::stoi(r.level), 0.28 * 8000) << lines[i];
+  }
+  EXPECT_EQ(lines[2].substr(0, 7), "0.0232,");  // 1024 / 44100 = 0.02322 s, four decimals
+}
+
+TEST_F(CliTest, SilenceGivesEmptyPitchAndLevel) {
+  const auto path = Write("silence.wav", MakeWav({}, std::vector<uint8_t>(4096 * 2, 0)));
+  ASSERT_EQ(Run({"analyze", path, "--frame", "1024", "--hop", "1024"}), 0);
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 1u + 4u);
+  EXPECT_EQ(lines[1], "0.0000,0,,");
+  EXPECT_EQ(lines[4], "0.0697,6144,,");
+}
+
+TEST_F(CliTest, StereoIsDetectedFromTheSecondChannel) {
+  Fmt stereo;
+  stereo.channels = 2;
+  const auto path =
+      Write("stereo.wav", MakeWav(stereo, Tone16(8192, {{{440.0, 8000.0}}, {{660.0, 8000.0}}})));
+  ASSERT_EQ(Run({"analyze", path}), 0) << err_.str();
+  const auto lines = Lines();
+  ASSERT_GT(lines.size(), 2u);
+  const Row r = ParseRow(lines[1]);
+  EXPECT_NEAR(std::stoi(r.pitch), 660, 2);
+  EXPECT_EQ(ParseRow(lines[2]).pos, 4096u);  // hop 1024 x block align 4
+}
+
+TEST_F(CliTest, EightBitSoundUsesItsOwnDefaultThreshold) {
+  Fmt eight;
+  eight.bits = 8;
+  std::vector<uint8_t> samples;
+  for (int n = 0; n < 8192; ++n)
+    samples.push_back(static_cast<uint8_t>(128 + std::lround(20.0 * std::sin(2.0 * M_PI * 330.0 * n / 44100.0))));
+  const auto path = Write("eight.wav", MakeWav(eight, samples));
+  // A sine of amplitude 20 peaks near 5.4: above the 8-bit default of 0.1, below 10.
+  ASSERT_EQ(Run({"analyze", path}), 0);
+  EXPECT_NEAR(std::stoi(ParseRow(Lines()[1]).pitch), 330, 2);
+  ASSERT_EQ(Run({"analyze", path, "--threshold", "10"}), 0);
+  EXPECT_EQ(ParseRow(Lines()[1]).pitch, "");
+}
+
+TEST_F(CliTest, CutoffHidesTheFundamental) {
+  // 220 Hz with its 5th harmonic (1100 Hz); a 600 Hz cut-off leaves only the harmonic.
+  const auto path =
+      Write("cut.wav", MakeWav({}, Tone16(8192, {{{220.0, 8000.0}, {1100.0, 6000.0}}})));
+  ASSERT_EQ(Run({"analyze", path}), 0);
+  EXPECT_NEAR(std::stoi(ParseRow(Lines()[1]).pitch), 220, 2);
+  ASSERT_EQ(Run({"analyze", path, "--cutoff", "600"}), 0);
+  EXPECT_NEAR(std::stoi(ParseRow(Lines()[1]).pitch), 1100, 3);
+}
+
+TEST_F(CliTest, SoundShorterThanOneFrameGivesOnlyTheHeader) {
+  const auto path = Write("short.wav", MakeWav({}, Tone16(2047, {{{440.0, 8000.0}}})));
+  ASSERT_EQ(Run({"analyze", path}), 0);
+  EXPECT_EQ(Lines().size(), 1u);
+  ASSERT_EQ(Run({"analyze", path, "--frame", "256"}), 0);
+  EXPECT_EQ(Lines().size(), 1u + (2047 - 256) / 128 + 1);
+}
+
+TEST_F(CliTest, MismatchedBlockAlignNeverReadsPastTheEnd) {
+  // Block align 1 for 16-bit mono: frames step by one byte but read two per sample.
+  Fmt odd;
+  odd.blockAlign = 1;
+  const auto path = Write("odd.wav", MakeWav(odd, Tone16(1500, {{{440.0, 8000.0}}})));
+  ASSERT_EQ(Run({"analyze", path, "--frame", "256", "--hop", "256"}), 0);
+  const auto lines = Lines();
+  ASSERT_GT(lines.size(), 1u);
+  // The last frame's 512 bytes still lie inside the 3000-byte sound.
+  EXPECT_LE(ParseRow(lines.back()).pos + 512, 3000u);
+}
+
+TEST_F(CliTest, InfoPrintsTheFormatRecord) {
+  Fmt stereo;
+  stereo.channels = 2;
+  const auto path = Write("info.wav", MakeWav(stereo, std::vector<uint8_t>(400, 0)));
+  ASSERT_EQ(Run({"info", path}), 0);
+  EXPECT_EQ(out_.str(),
+            "wFormatTag: 1\nnChannels: 2\nnSamplesPerSec: 44100\nnAvgBytesPerSec: 176400\n"
+            "nBlockAlign: 4\nwBitsPerSample: 16\ncbSize: 0\ndata_bytes: 400\n");
+}
+
+TEST_F(CliTest, RejectedFilesExitTwoWithTheReadersMessage) {
+  Fmt floating;
+  floating.tag = 3;
+  const auto floatPath = Write("float.wav", MakeWav(floating, std::vector<uint8_t>(64, 0)));
+  Fmt deep;
+  deep.bits = 24;
+  const auto deepPath = Write("deep.wav", MakeWav(deep, std::vector<uint8_t>(3 * 4096, 0)));
+  const std::string missing = (dir_ / "missing.wav").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"analyze", floatPath}, "tonamira-cli: " + floatPath + ": No fmttag\n"},
+      {{"info", floatPath}, "tonamira-cli: " + floatPath + ": No fmttag\n"},
+      {{"analyze", missing}, "tonamira-cli: " + missing + ": No File\n"},
+      {{"analyze", deepPath},
+       "tonamira-cli: " + deepPath + ": cannot analyse 24-bit samples (8 or 16 bits only)\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.args), 2) << c.message;
+    EXPECT_EQ(err_.str(), c.message);
+  }
+}
+
+TEST_F(CliTest, UsageErrorsExitOne) {
+  const auto path = Write("ok.wav", MakeWav({}, std::vector<uint8_t>(8192, 0)));
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"analyze"},
+      {"transcribe", path},
+      {"analyze", path, "extra"},
+      {"analyze", path, "--frame", "1000"},
+      {"analyze", path, "--frame", "4096"},
+      {"analyze", path, "--hop", "0"},
+      {"analyze", path, "--hop", "x"},
+      {"analyze", path, "--threshold", "-1"},
+      {"analyze", path, "--cutoff", "nan"},
+      {"analyze", path, "--bogus"},
+  };
+  for (const auto& args : cases) {
+    EXPECT_EQ(Run(args), 1) << ::testing::PrintToString(args);
+    EXPECT_NE(err_.str().find("usage:"), std::string::npos);
+    EXPECT_TRUE(out_.str().empty());
+  }
+}
+
+TEST(CutoffBin, UsesTheFrameLengthMinusOne) {
+  EXPECT_EQ(CutoffBinFor(30.0, 44100, 2048), 1u);     // 30 x 2047 / 44100 = 1.39
+  EXPECT_EQ(CutoffBinFor(499.0, 44100, 2048), 23u);   // 23.16
+  EXPECT_EQ(CutoffBinFor(0.0, 44100, 256), 0u);
+}
+
+}  // namespace
+}  // namespace tonamira
