@@ -111,6 +111,8 @@ void FormMain::ReleaseDevicesAndSound() {
   ReleaseSound();
 }
 
+// Forgets the device handles and the sound. Nothing is closed; blocks still held are freed
+// rather than dropped, so forgetting them never leaks.
 void FormMain::ClearSoundRefs() {
   Devices.hWaveOut = 0;
   Devices.hWaveIn = 0;
