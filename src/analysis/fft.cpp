@@ -372,6 +372,34 @@ FftPlan::~FftPlan() = default;
 
 namespace {
 
+// One pass over stages f (and f + 1 when fused) for the len elements from r on; r is a
+// multiple of the pass's group size, so the group index, and with it the twiddles, is
+// offset by r / (2m).
+struct WidePass {
+  int f;
+  bool fused;
+};
+
+inline constexpr int kMaxFftExponent = 12;
+inline constexpr int kCacheBlock = 256;  // elements; 4 KiB per real or imaginary array
+
+[[gnu::always_inline]] inline void RunWidePass(const WidePass& pass, int c, int len,
+                                               std::ptrdiff_t r, const double* stageCos,
+                                               const double* stageSin, const double* sRe,
+                                               const double* sIm, double* dRe, double* dIm) {
+  const int m = 1 << (c - pass.f);
+  const std::ptrdiff_t t = r / m;  // 2 * (r / (2m)): the first twiddle of the range
+  const double* tc = stageCos + ((std::ptrdiff_t{1} << pass.f) - 2) + t;
+  const double* ts = stageSin + ((std::ptrdiff_t{1} << pass.f) - 2) + t;
+  if (pass.fused) {
+    const double* uc = stageCos + ((std::ptrdiff_t{1} << (pass.f + 1)) - 2) + 2 * t;
+    const double* us = stageSin + ((std::ptrdiff_t{1} << (pass.f + 1)) - 2) + 2 * t;
+    FusedWideStages(len, m, tc, ts, uc, us, sRe + r, sIm + r, dRe + r, dIm + r);
+  } else {
+    WideStage(len, m, tc, ts, sRe + r, sIm + r, dRe + r, dIm + r);
+  }
+}
+
 // All stages, the placement into natural bin order and the magnitudes. Compiled twice, for
 // AVX2 and for the baseline, and chosen at load time; the arithmetic per element is the same
 // in both, so the doubles are too. The first stage reads the input and a zero imaginary part
@@ -404,16 +432,35 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
     auto sinOf = [&](int f) { return stageSin + ((std::size_t{1} << f) - 2); };
     // Stages 1 .. c-2 have blocks of at least 4; they run in fused pairs, the first one alone
     // when their number is odd. Stages c-1 and c form the tail.
+    WidePass passes[kMaxFftExponent];
+    int count = 0;
     int f = 1;
-    if ((c - 2) % 2 == 1) {
-      WideStage(n, 1 << (c - f), cosOf(f), sinOf(f), sRe, sIm, dRe, dIm);
+    if ((c - 2) % 2 == 1) passes[count++] = WidePass{f++, false};
+    for (; f + 1 <= c - 2; f += 2) passes[count++] = WidePass{f, true};
+    // A pass works on independent groups of 2m elements. Passes whose groups span more than
+    // a cache block run over the whole frame; the later ones run block by block, each block
+    // going through all of them while it is in the cache.
+    const int block = n < kCacheBlock ? n : kCacheBlock;
+    int i = 0;
+    for (; i < count && (2 << (c - passes[i].f)) > block; ++i) {
+      RunWidePass(passes[i], c, n, 0, stageCos, stageSin, sRe, sIm, dRe, dIm);
       advance();
-      ++f;
     }
-    for (; f + 1 <= c - 2; f += 2) {
-      FusedWideStages(n, 1 << (c - f), cosOf(f), sinOf(f), cosOf(f + 1), sinOf(f + 1), sRe,
-                      sIm, dRe, dIm);
-      advance();
+    if (i < count) {
+      for (int r = 0; r < n; r += block) {
+        const double* bsRe = sRe;
+        const double* bsIm = sIm;
+        double* bdRe = dRe;
+        double* bdIm = dIm;
+        for (int k = i; k < count; ++k) {
+          RunWidePass(passes[k], c, block, r, stageCos, stageSin, bsRe, bsIm, bdRe, bdIm);
+          bsRe = bdRe;
+          bsIm = bdIm;
+          bdRe = bdRe == re0 ? re1 : re0;
+          bdIm = bdIm == im0 ? im1 : im0;
+        }
+      }
+      for (; i < count; ++i) advance();
     }
     if (n >= 16)
       TailStagesInOrder(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), groupAt, sRe, sIm,
