@@ -321,7 +321,7 @@ double HammingWeight(int j, int n) {
 }
 
 // Tables of one frame length. Twiddles are kept per stage in the order the stage reads them:
-// stage f with blocks of m = 2^(c-f) elements uses twiddle ReverseBits(c, f, q) * m in output
+// stage f with blocks of m = 2^(c-f) elements uses twiddle ReverseBits(f, f, q) * m in output
 // block q, so its table holds 2^f entries, one per block. The stage buffers are split into
 // real and imaginary arrays and ping-ponged.
 struct FftPlan::Impl {
