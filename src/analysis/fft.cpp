@@ -33,9 +33,16 @@ struct CV {
 
 // Vectors only travel by reference through always-inlined helpers, so the calling
 // convention is the same whether or not AVX is enabled.
-[[gnu::always_inline]] inline void Load(CV& v, const double* re, const double* im) {
-  __builtin_memcpy(&v.re, re, sizeof v.re);
-  __builtin_memcpy(&v.im, im, sizeof v.im);
+// With kReal the source is the real input frame: its imaginary parts are all +0.0 and are
+// not read (im is null).
+template <bool kReal>
+[[gnu::always_inline]] inline void Load(CV& v, const double* re, const double* im,
+                                        std::ptrdiff_t at) {
+  __builtin_memcpy(&v.re, re + at, sizeof v.re);
+  if constexpr (kReal)
+    v.im = V4{0.0, 0.0, 0.0, 0.0};
+  else
+    __builtin_memcpy(&v.im, im + at, sizeof v.im);
 }
 
 [[gnu::always_inline]] inline void Store(double* re, double* im, const CV& v) {
@@ -56,6 +63,7 @@ struct CV {
 // One stage with blocks of m >= 4 elements. Output block q has a constant twiddle and reads
 // the whole source blocks q & ~1 and q | 1, so the two blocks 2g and 2g + 1 of a group are
 // computed from one load of their shared inputs.
+template <bool kReal>
 [[gnu::always_inline]] inline void WideStage(int n, int m, const double* tc, const double* ts,
                                              const double* __restrict sRe,
                                              const double* __restrict sIm,
@@ -70,8 +78,8 @@ struct CV {
     const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(g) * 2 * m;
     for (std::ptrdiff_t l = r; l < r + m; l += 4) {
       CV a, b, o;
-      Load(a, sRe + l, sIm + l);
-      Load(b, sRe + l + m, sIm + l + m);
+      Load<kReal>(a, sRe, sIm, l);
+      Load<kReal>(b, sRe, sIm, l + m);
       Butterfly(o, a, b, c0, s0);
       Store(dRe + l, dIm + l, o);
       Butterfly(o, a, b, c1, s1);
@@ -83,6 +91,7 @@ struct CV {
 // Two consecutive stages, blocks of m >= 8 and then m/2, in one pass. A group of 2m
 // elements depends only on itself through both stages: the first stage's four half-blocks
 // stay in registers and feed the second stage's four output blocks.
+template <bool kReal>
 [[gnu::always_inline]] inline void FusedWideStages(int n, int m, const double* tc1,
                                                    const double* ts1, const double* tc2,
                                                    const double* ts2,
@@ -109,10 +118,10 @@ struct CV {
     const std::ptrdiff_t r = static_cast<std::ptrdiff_t>(g) * 2 * m;
     for (std::ptrdiff_t l = r; l < r + h; l += 4) {
       CV aLo, aHi, bLo, bHi;
-      Load(aLo, sRe + l, sIm + l);
-      Load(aHi, sRe + l + h, sIm + l + h);
-      Load(bLo, sRe + l + m, sIm + l + m);
-      Load(bHi, sRe + l + m + h, sIm + l + m + h);
+      Load<kReal>(aLo, sRe, sIm, l);
+      Load<kReal>(aHi, sRe, sIm, l + h);
+      Load<kReal>(bLo, sRe, sIm, l + m);
+      Load<kReal>(bHi, sRe, sIm, l + m + h);
       CV x0Lo, x0Hi, x1Lo, x1Hi, y;
       Butterfly(x0Lo, aLo, bLo, c0, s0);
       Butterfly(x0Hi, aHi, bHi, c0, s0);
@@ -135,13 +144,14 @@ struct CV {
 // exact reciprocal 1/n (vinv) rounds to the very double the division gives, and costs far
 // less than a vector division. pairCos/pairSin are the stage table of the blocks-of-2 stage
 // (one entry per pair), lastCos/lastSin that of the last stage (one entry per element).
+template <bool kReal>
 [[gnu::always_inline]] inline void TailGroup(CV& z, int j, const double* sRe, const double* sIm,
                                              const double* pairCos, const double* pairSin,
                                              const double* lastCos, const double* lastSin,
                                              const V4& vinv) {
   CV x, a, b, y;
   V4 c, s;
-  Load(x, sRe + j, sIm + j);
+  Load<kReal>(x, sRe, sIm, j);
   // Blocks of 2: a = elements (j, j+1), b = (j+2, j+3), for outputs j .. j+3.
   a.re = __builtin_shufflevector(x.re, x.re, 0, 1, 0, 1);
   a.im = __builtin_shufflevector(x.im, x.im, 0, 1, 0, 1);
@@ -167,6 +177,7 @@ struct CV {
 }
 
 // The tail for n = 4 and 8: element j goes to bin reversal[j] one by one.
+template <bool kReal>
 [[gnu::always_inline]] inline void TailStagesScattered(
     int n, const double* pairCos, const double* pairSin, const double* lastCos,
     const double* lastSin, const uint32_t* reversal, const double* __restrict sRe,
@@ -175,7 +186,7 @@ struct CV {
   Broadcast(vinv, 1.0 / static_cast<double>(n));
   for (int j = 0; j < n; j += 4) {
     CV z;
-    TailGroup(z, j, sRe, sIm, pairCos, pairSin, lastCos, lastSin, vinv);
+    TailGroup<kReal>(z, j, sRe, sIm, pairCos, pairSin, lastCos, lastSin, vinv);
     for (int k = 0; k < 4; ++k) {
       Complex& o = out[reversal[j + k]];
       o.re = z.re[k];
@@ -235,13 +246,13 @@ struct CV {
   const int quarter = n / 4;
   for (int p = 0; p < quarter; p += 4) {
     CV z0, z1, z2, z3;
-    TailGroup(z0, static_cast<int>(4 * groupAt[p]), sRe, sIm, pairCos, pairSin, lastCos,
+    TailGroup<false>(z0, static_cast<int>(4 * groupAt[p]), sRe, sIm, pairCos, pairSin, lastCos,
               lastSin, vinv);
-    TailGroup(z1, static_cast<int>(4 * groupAt[p + 1]), sRe, sIm, pairCos, pairSin, lastCos,
+    TailGroup<false>(z1, static_cast<int>(4 * groupAt[p + 1]), sRe, sIm, pairCos, pairSin, lastCos,
               lastSin, vinv);
-    TailGroup(z2, static_cast<int>(4 * groupAt[p + 2]), sRe, sIm, pairCos, pairSin, lastCos,
+    TailGroup<false>(z2, static_cast<int>(4 * groupAt[p + 2]), sRe, sIm, pairCos, pairSin, lastCos,
               lastSin, vinv);
-    TailGroup(z3, static_cast<int>(4 * groupAt[p + 3]), sRe, sIm, pairCos, pairSin, lastCos,
+    TailGroup<false>(z3, static_cast<int>(4 * groupAt[p + 3]), sRe, sIm, pairCos, pairSin, lastCos,
               lastSin, vinv);
     Transpose(z0.re, z1.re, z2.re, z3.re);
     Transpose(z0.im, z1.im, z2.im, z3.im);
@@ -331,7 +342,6 @@ struct FftPlan::Impl {
   std::vector<uint32_t> groupAt;     // n >= 16: the group of four elements of bin p < n/4
   mutable std::vector<double> re[2];  // scratch: used by Run, so a plan runs on one thread
   mutable std::vector<double> im[2];
-  std::vector<double> zeros;         // imaginary part of the input
 };
 
 FftPlan::FftPlan(int n) {
@@ -362,7 +372,7 @@ FftPlan::FftPlan(int n) {
     for (uint32_t q = 0; q < static_cast<uint32_t>(n / 4); ++q)
       p.groupAt[q] = ReverseBits(c - 2, c - 2, q);
   }
-  for (auto* v : {&p.re[0], &p.re[1], &p.im[0], &p.im[1], &p.zeros}) v->assign(un, 0.0);
+  for (auto* v : {&p.re[0], &p.re[1], &p.im[0], &p.im[1]}) v->assign(un, 0.0);
 
   window_.resize(un);
   for (int j = 0; j < n; ++j) window_[j] = HammingWeight(j, n);
@@ -383,6 +393,7 @@ struct WidePass {
 inline constexpr int kMaxFftExponent = 12;
 inline constexpr int kCacheBlock = 256;  // elements; 4 KiB per real or imaginary array
 
+template <bool kReal>
 [[gnu::always_inline]] inline void RunWidePass(const WidePass& pass, int c, int len,
                                                std::ptrdiff_t r, const double* stageCos,
                                                const double* stageSin, const double* sRe,
@@ -394,32 +405,32 @@ inline constexpr int kCacheBlock = 256;  // elements; 4 KiB per real or imaginar
   if (pass.fused) {
     const double* uc = stageCos + ((std::ptrdiff_t{1} << (pass.f + 1)) - 2) + 2 * t;
     const double* us = stageSin + ((std::ptrdiff_t{1} << (pass.f + 1)) - 2) + 2 * t;
-    FusedWideStages(len, m, tc, ts, uc, us, sRe + r, sIm + r, dRe + r, dIm + r);
+    FusedWideStages<kReal>(len, m, tc, ts, uc, us, sRe + r, kReal ? nullptr : sIm + r, dRe + r,
+                           dIm + r);
   } else {
-    WideStage(len, m, tc, ts, sRe + r, sIm + r, dRe + r, dIm + r);
+    WideStage<kReal>(len, m, tc, ts, sRe + r, kReal ? nullptr : sIm + r, dRe + r, dIm + r);
   }
 }
 
 // All stages, the placement into natural bin order and the magnitudes. Compiled twice, for
 // AVX2 and for the baseline, and chosen at load time; the arithmetic per element is the same
-// in both, so the doubles are too. The first stage reads the input and a zero imaginary part
-// straight from `input` and `zeros`.
+// in both, so the doubles are too. The first stage reads the real input straight from
+// `input`, with +0.0 for every imaginary part.
 __attribute__((target_clones("avx2", "default")))
-void RunStages(int n, int c, const double* input, const double* zeros, const double* stageCos,
-               const double* stageSin,
-               const uint32_t* reversal, const uint32_t* groupAt, double* re0, double* im0,
+void RunStages(int n, int c, const double* input, const double* stageCos,
+               const double* stageSin, const uint32_t* reversal, const uint32_t* groupAt, double* re0, double* im0,
                double* re1, double* im1, Complex* out, double* mag) {
   if (c == 1) {
     // n == 2: the last stage alone.
     const double dn = static_cast<double>(n);
     for (int j = 0; j < 2; ++j) {
-      out[j].re = ((input[0] + input[1] * stageCos[j]) - zeros[1] * stageSin[j]) / dn;
-      out[j].im = ((zeros[0] + input[1] * stageSin[j]) + zeros[1] * stageCos[j]) / dn;
+      out[j].re = ((input[0] + input[1] * stageCos[j]) - 0.0 * stageSin[j]) / dn;
+      out[j].im = ((0.0 + input[1] * stageSin[j]) + 0.0 * stageCos[j]) / dn;
     }
     mag[0] = std::sqrt(out[0].re * out[0].re + out[0].im * out[0].im);
   } else {
     const double* sRe = input;
-    const double* sIm = zeros;
+    const double* sIm = nullptr;  // the input frame is real
     double* dRe = re0;
     double* dIm = im0;
     auto advance = [&] {
@@ -443,7 +454,10 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
     const int block = n < kCacheBlock ? n : kCacheBlock;
     int i = 0;
     for (; i < count && (2 << (c - passes[i].f)) > block; ++i) {
-      RunWidePass(passes[i], c, n, 0, stageCos, stageSin, sRe, sIm, dRe, dIm);
+      if (sIm == nullptr)
+        RunWidePass<true>(passes[i], c, n, 0, stageCos, stageSin, sRe, sIm, dRe, dIm);
+      else
+        RunWidePass<false>(passes[i], c, n, 0, stageCos, stageSin, sRe, sIm, dRe, dIm);
       advance();
     }
     if (i < count) {
@@ -453,7 +467,11 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
         double* bdRe = dRe;
         double* bdIm = dIm;
         for (int k = i; k < count; ++k) {
-          RunWidePass(passes[k], c, block, r, stageCos, stageSin, bsRe, bsIm, bdRe, bdIm);
+          if (bsIm == nullptr)
+            RunWidePass<true>(passes[k], c, block, r, stageCos, stageSin, bsRe, bsIm, bdRe, bdIm);
+          else
+            RunWidePass<false>(passes[k], c, block, r, stageCos, stageSin, bsRe, bsIm, bdRe,
+                               bdIm);
           bsRe = bdRe;
           bsIm = bdIm;
           bdRe = bdRe == re0 ? re1 : re0;
@@ -462,12 +480,15 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
       }
       for (; i < count; ++i) advance();
     }
-    if (n >= 16)
+    if (n >= 16)  // at least two stages have run, so sIm is set
       TailStagesInOrder(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), groupAt, sRe, sIm,
                         out, mag);
+    else if (sIm == nullptr)  // n == 4: the tail is the whole transform
+      TailStagesScattered<true>(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), reversal,
+                                sRe, sIm, out, mag);
     else
-      TailStagesScattered(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), reversal, sRe, sIm,
-                          out, mag);
+      TailStagesScattered<false>(n, cosOf(c - 1), sinOf(c - 1), cosOf(c), sinOf(c), reversal,
+                                 sRe, sIm, out, mag);
   }
 }
 
@@ -476,7 +497,7 @@ void RunStages(int n, int c, const double* input, const double* zeros, const dou
 bool FftPlan::Run(const double* input, Complex* out, Complex* /*work*/, double* mag) const {
   if (!valid()) return false;
   const Impl& p = *impl_;
-  RunStages(n_, exponent_, input, p.zeros.data(), p.stageCos.data(), p.stageSin.data(),
+  RunStages(n_, exponent_, input, p.stageCos.data(), p.stageSin.data(),
             p.reversal.data(), p.groupAt.data(),
             p.re[0].data(),
             p.im[0].data(), p.re[1].data(), p.im[1].data(), out, mag);
