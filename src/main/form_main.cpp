@@ -259,7 +259,7 @@ void FormMain::WireEvents() {
   ScrollBarWaveTimes->OnScroll = [this](int& pos) { ScrollBarWaveTimesScroll(pos); };
   PaintBoxFft->OnPaint = [this] { PaintBoxFftPaint(); };
   PaintBoxFft->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
-    PaintBoxFftMouseDown(b, x, y);
+    PaintBoxFftMouseDown(b, PaintBoxFft->Modifiers(), x, y);
   };
   ScrollBarFftTimes->OnScroll = [this](int& pos) { ScrollBarFftTimesScroll(pos); };
   UpDownfftscale->OnClick = [this](UpDown::Button b) { UpDownfftscaleClick(b); };

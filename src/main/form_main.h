@@ -4,15 +4,19 @@
 //
 // Handlers live in files by subsystem: form_main.cpp (construction and layout),
 // startup.cpp (FormCreate, FormClose), sound_state.cpp (the current sound, its play range
-// and scrolling), hooks.cpp (calls into drawing, detection, devices and the mixer that are
-// filled in as those parts are attached).
+// and scrolling), analysis_driver.cpp (drawing and analysing one frame, showing the
+// detection), view_handlers.cpp (the three views' paint, scroll, click and range
+// controls), file_handlers.cpp (opening and saving), hooks.cpp (calls into devices and the
+// mixer that are filled in as those parts are attached).
 
 #include <QFont>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "analysis/detection.h"
@@ -88,7 +92,10 @@ struct AnalysisState {
   uint32_t CutoffBin = 0;
   int32_t VoiceprintBins = 0;
   bool CaptureNoise = false;
+  double SpectrumPeakMax = 0.0;     // largest peak height of the last spectrum drawn
+  int32_t LevelOk = 1;              // cleared when a 16-bit frame is too loud to analyse
   DetectionState Detection;         // peak lists, DetectedFreq, DetectedLevel
+  FftPlanCache Plans;               // transform plans of the frame lengths in use
 };
 
 struct DisplayState {
@@ -110,6 +117,23 @@ struct MixerState {
   KeyFreqTable KeyFreq{};           // 1-based note frequency of each piano key
   KeyColors KeyColor{};             // 1-based colour each key panel shows
 };
+
+// True when a frame of n sample frames at byte offset lies wholly inside a sound of dataSize
+// bytes, measured both by the block alignment (how positions step) and by the bytes the
+// frame reader steps through (n * channels * bits / 8), in 64-bit arithmetic. A zero block
+// alignment, n, channel count or sample width frames nothing.
+bool FrameWithin(uint64_t dataSize, uint64_t offset, int32_t n, uint16_t blockAlign,
+                 int32_t bits, int32_t channels);
+
+// Sizes a sound may have: WaveDataSize is a signed 32-bit count of bytes.
+bool SoundSizeFits(uint64_t bytes);
+
+// A path chosen in a file dialog (UTF-8) as the file system's own bytes.
+std::filesystem::path PathFromDialog(const std::string& name);
+
+// The name a sound is saved under: ".wav" appended unless the name already ends in ".wav" or
+// ".WAV" exactly.
+std::string SaveNameWithSuffix(const std::string& name);
 
 class FormMain : public QWidget {
  public:
@@ -210,9 +234,29 @@ class FormMain : public QWidget {
   void RedrawAll();
   void ResetVoiceprint();
   void UpdateHarmonicLabels();
+  void LevelsFromPeaks();           // harmonic levels and freq from the detected peaks
+  void ClearHarmonicBars();         // every harmonic bar to level 0
   void CloseInput();
   void CloseOutput();
   void StopDevicesForClose();
+
+  // ---- frame analysis: draw the views for one frame, detect and show the result
+  // Draws and analyses n sample frames that start offset bytes into data (dataSize bytes);
+  // a 16-bit frame with a loud sample near its start gets the warning instead.
+  void AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
+                    int32_t channels, int32_t bits, PaintBox* waveBox, PaintBox* fftBox);
+  // Transforms each channel of the frame and draws its peaks into box. Does nothing while
+  // closing, without a sound, or when the frame does not lie inside data.
+  void ComputeSpectrum(int32_t n, const uint8_t* data, size_t dataSize, PaintBox* box,
+                       int32_t bits, int32_t channels, uint32_t offset);
+  void ShowDetection();
+  void ShowDetectionResults();
+  void MarkDetectedKey();
+  void ResetFftSettings();
+  // The current sound as bytes (empty without one) and whether its frame at FramePos is
+  // drawn and analysed: it must lie inside the sound and have 8- or 16-bit samples.
+  std::span<const uint8_t> CurrentSoundBytes() const;
+  bool CurrentFrameTaken() const;
 
   // ---- control handlers
   void RecButtonClick();
@@ -227,7 +271,8 @@ class FormMain : public QWidget {
   void PaintBoxGraMouseDown(Qt::MouseButton button, int x, int y);
   void ScrollBarWaveTimesScroll(int& scrollPos);
   void PaintBoxFftPaint();
-  void PaintBoxFftMouseDown(Qt::MouseButton button, int x, int y);
+  void PaintBoxFftMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x,
+                            int y);
   void ScrollBarFftTimesScroll(int& scrollPos);
   void UpDownfftscaleClick(UpDown::Button button);
   void UpDownChoicedataClick(UpDown::Button button);
@@ -252,6 +297,12 @@ class FormMain : public QWidget {
  private:
   void BuildControls();
   void WireEvents();
+  // The whole waveform view, or the whole spectrum view without a new detection, of the
+  // current frame.
+  void RedrawWaveView();
+  void RedrawSpectrumView();
+  // A frame that is not analysed: no pitch, no level, no key marks, bars at level 0.
+  void ShowNoDetection();
   // Allocates a zero-filled block; an injected or real failure leaves it empty.
   bool Allocate(ByteBlock& block, size_t bytes, const char* name);
   void MessageBox(const std::string& text, const std::string& caption) {

@@ -273,6 +273,7 @@ void PaintBox::showEvent(QShowEvent* event) {
 
 void PaintBox::mousePressEvent(QMouseEvent* event) {
   pressed_ = true;
+  modifiers_ = event->modifiers();
   const QPoint pos = event->position().toPoint();
   if (OnMouseDown) OnMouseDown(event->button(), pos.x(), pos.y());
   event->accept();

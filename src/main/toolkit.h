@@ -212,6 +212,8 @@ class PaintBox : public QWidget {
   std::function<void()> OnPaint;
   std::function<void(Qt::MouseButton, int x, int y)> OnMouseDown;
   std::function<void()> OnClick;
+  // The keyboard modifiers held at the last mouse press (read inside OnMouseDown).
+  Qt::KeyboardModifiers Modifiers() const { return modifiers_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -223,6 +225,7 @@ class PaintBox : public QWidget {
   RasterCanvas canvas_;
   bool shownOnce_ = false;
   bool pressed_ = false;
+  Qt::KeyboardModifiers modifiers_;
 };
 
 }  // namespace tonamira

@@ -1,0 +1,122 @@
+// Opening a WAV file as the current sound and saving the current sound as a WAV file.
+
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <cstdint>
+#include <system_error>
+
+#include "main/form_main.h"
+#include "sound/wav_reader.h"
+#include "sound/wav_writer.h"
+
+namespace tonamira {
+
+bool SoundSizeFits(uint64_t bytes) { return bytes <= static_cast<uint64_t>(INT32_MAX); }
+
+std::filesystem::path PathFromDialog(const std::string& name) {
+  const QByteArray local = QFile::encodeName(QString::fromStdString(name));
+  return std::filesystem::path(std::string(local.constData(), static_cast<size_t>(local.size())));
+}
+
+std::string SaveNameWithSuffix(const std::string& name) {
+  if (name.size() >= 4) {
+    const std::string tail = name.substr(name.size() - 4);
+    if (tail == ".wav" || tail == ".WAV") return name;
+  }
+  return name + ".wav";
+}
+
+namespace {
+
+bool Exists(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(PathFromDialog(name), ec);
+}
+
+}  // namespace
+
+void FormMain::OpenClick() {
+  if (Devices.Playing || Devices.Recording) return;
+  const std::optional<std::string> chosen = services_.OpenFileName(kWavFilter);
+  if (!chosen) return;
+  const std::filesystem::path path = PathFromDialog(*chosen);
+
+  // The old sound goes first, whatever the outcome; a kept-aside sound is put back so that
+  // it, and never the mixer's buffer, is what gets released.
+  RestoreSetAsideForRelease();
+  ReleaseDevicesAndSound();
+  ReleaseSound();
+
+  WavReadResult read = ReadWavFile(path, Sound.WaveFormat, fault_);
+  // From the fmt chunk on, the record holds what the file said, even when the read failed.
+  Sound.WaveFormat = read.format;
+  std::string failure = read.message;
+  if (read.ok && !SoundSizeFits(read.size)) failure = "Too large";
+  if (failure.empty()) {
+    Sound.OwnedWaveData.data = std::move(read.data);
+    Sound.OwnedWaveData.size = read.size;
+    Sound.WaveData = Sound.OwnedWaveData.data.get();
+    if (!Allocate(Sound.PlayHeader, kPlayHeaderBytes, "PlayHeader")) {
+      Sound.OwnedWaveData.Reset();
+      Sound.WaveData = nullptr;
+      failure = "No pwaveheader";
+    }
+  }
+  if (!failure.empty()) {
+    MessageBox(failure, "ERROR");
+    services_.ShowMessage("stop");
+    ClearSoundRefs();
+    Devices.HasSound = false;
+    return;
+  }
+
+  Sound.WaveDataSize = static_cast<int32_t>(read.size);
+  Sound.OutBits = Sound.WaveFormat.wBitsPerSample;
+  Sound.OutRate = static_cast<int32_t>(std::min<uint32_t>(Sound.WaveFormat.nSamplesPerSec,
+                                                          INT32_MAX));
+  Sound.OutChannels = Sound.WaveFormat.nChannels;
+  Sound.RecBits = Sound.OutBits;
+  Sound.RecRate = Sound.OutRate;
+  Sound.RecChannels = Sound.OutChannels;
+  Sound.SoundSetAside = false;
+  Analysis.PeakThreshold = Sound.RecBits == 16 ? 10.0 : 0.1;
+  ResetFftSettings();
+  Display.WaveMinorGrid = 5;
+  ResetPlayRange();
+
+  Devices.HasSound = true;
+  ResetPlayRange();
+  ResetVoiceprint();
+}
+
+void FormMain::SaveClick() {
+  if (Devices.Playing || Devices.Recording) return;
+  if (!Devices.HasSound) {
+    MessageBox("no data", "error");
+    return;
+  }
+  const std::optional<std::string> chosen = services_.SaveFileName(kWavFilter);
+  if (!chosen) return;
+  std::string name = *chosen;
+  if (Exists(name) || Exists(name + ".wav") || Exists(name + ".WAV")) {
+    const QString question =
+        QString::fromUtf8("上書きしていいですか？ %1").arg(QString::fromStdString(name));
+    if (services_.Confirm(question.toStdString()) != ConfirmAnswer::Yes) return;
+  }
+  name = SaveNameWithSuffix(name);
+
+  const std::span<const uint8_t> bytes = CurrentSoundBytes();
+  const uint32_t count = static_cast<uint32_t>(
+      Sound.WaveDataSize > 0 ? std::min<size_t>(bytes.size(), static_cast<size_t>(Sound.WaveDataSize))
+                             : 0);
+  const WavWriteResult written =
+      WriteWavFile(PathFromDialog(name), Sound.WaveFormat, bytes.data(), count);
+  if (!written.ok) {
+    MessageBox(written.message, "ERROR");
+    MessageBox("no save file", name);
+  }
+}
+
+}  // namespace tonamira
