@@ -1,0 +1,138 @@
+#pragma once
+// A window with scripted services, WAV files made on the fly, and pixel probes of the paint
+// boxes' canvases.
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "main/form_main.h"
+#include "test_support.h"
+
+namespace tonamira::testing {
+
+// The services must outlive the window that talks to them.
+struct Window {
+  ScriptedServices services;
+  FormMain form;
+  explicit Window(AllocationFault fault = {}) : form((App(), services), std::move(fault)) {}
+
+  // Opens path through the "開く" button's handler and the file dialog.
+  void Open(const std::string& path) {
+    services.fileAnswers.push_back(path);
+    form.OpenClick();
+  }
+};
+
+struct WavHeader {
+  uint16_t tag = 1;
+  uint16_t channels = 1;
+  uint32_t rate = 44100;
+  uint16_t blockAlign = 2;
+  uint16_t bits = 16;
+};
+
+inline void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A canonical file: RIFF, a 16-byte fmt chunk, then the data chunk.
+inline std::vector<uint8_t> WavBytes(const WavHeader& h, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> out;
+  const uint32_t dataPadded = static_cast<uint32_t>(data.size() + (data.size() & 1));
+  out.insert(out.end(), {'R', 'I', 'F', 'F'});
+  PutLe(out, 4 + 24 + 8 + dataPadded, 4);
+  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutLe(out, 16, 4);
+  PutLe(out, h.tag, 2);
+  PutLe(out, h.channels, 2);
+  PutLe(out, h.rate, 4);
+  PutLe(out, h.rate * h.blockAlign, 4);
+  PutLe(out, h.blockAlign, 2);
+  PutLe(out, h.bits, 2);
+  out.insert(out.end(), {'d', 'a', 't', 'a'});
+  PutLe(out, static_cast<uint32_t>(data.size()), 4);
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() & 1) out.push_back(0);
+  return out;
+}
+
+// A tone of f0 with harmonics of falling amplitude, as 16-bit samples.
+inline std::vector<int16_t> ToneSamples(double f0, int frames, double rate = 44100.0,
+                                        double amplitude = 8000.0) {
+  std::vector<int16_t> s(static_cast<size_t>(frames));
+  for (int n = 0; n < frames; ++n) {
+    double v = 0.0;
+    for (int h = 1; h <= 4; ++h) v += amplitude / h * std::sin(kTwoPi * f0 * h * n / rate);
+    s[static_cast<size_t>(n)] = static_cast<int16_t>(std::lround(v));
+  }
+  return s;
+}
+
+// Interleaves channels of 16-bit samples into bytes; channel 0 carries the tone, the others
+// its half.
+inline std::vector<uint8_t> Pcm16(const std::vector<int16_t>& tone, int channels) {
+  std::vector<uint8_t> out;
+  out.reserve(tone.size() * 2 * static_cast<size_t>(channels));
+  for (int16_t v : tone)
+    for (int c = 0; c < channels; ++c)
+      PutLe(out, static_cast<uint16_t>(c == 0 ? v : static_cast<int16_t>(v / 2)), 2);
+  return out;
+}
+
+inline std::string WriteFile(const QTemporaryDir& dir, const std::string& name,
+                             const std::vector<uint8_t>& bytes) {
+  const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// Pixels of colour c in the rectangle [x0, x1) x [y0, y1) of a canvas.
+inline int CountColor(const RasterCanvas& c, Rgb color, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (c.Pixel(x, y) == color) ++n;
+  return n;
+}
+
+inline int CountColor(const RasterCanvas& c, Rgb color) {
+  return CountColor(c, color, 0, 0, c.Width(), c.Height());
+}
+
+// Columns of a canvas whose rows y0 .. y1-1 are all green (solid lines) or about half green
+// (dotted lines).
+inline std::vector<int> SolidColumns(const RasterCanvas& c, int y0, int y1) {
+  std::vector<int> xs;
+  for (int x = 0; x < c.Width(); ++x)
+    if (CountColor(c, kGreen, x, y0, x + 1, y1) == y1 - y0) xs.push_back(x);
+  return xs;
+}
+
+inline std::vector<int> DottedColumns(const RasterCanvas& c, int y0, int y1) {
+  std::vector<int> xs;
+  for (int x = 0; x < c.Width(); ++x) {
+    const int n = CountColor(c, kGreen, x, y0, x + 1, y1);
+    if (n * 10 >= (y1 - y0) * 4 && n * 10 <= (y1 - y0) * 6) xs.push_back(x);
+  }
+  return xs;
+}
+
+inline std::vector<int> SolidRows(const RasterCanvas& c, int x0, int x1) {
+  std::vector<int> ys;
+  for (int y = 0; y < c.Height(); ++y)
+    if (CountColor(c, kGreen, x0, y, x1, y + 1) == x1 - x0) ys.push_back(y);
+  return ys;
+}
+
+}  // namespace tonamira::testing
