@@ -1,0 +1,63 @@
+// A full redraw of one frame in the window: the waveform, the spectrum with its peaks, the
+// detection, the voiceprint column and the key marks.
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "main/form_main.h"
+#include "main/services.h"
+
+namespace tonamira {
+namespace {
+
+// Answers nothing: the redraw raises no boxes or dialogs.
+class SilentServices final : public Services {
+ public:
+  void MessageBox(const std::string&, const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::Cancel; }
+  std::optional<std::string> OpenFileName(const std::string&) override { return {}; }
+  std::optional<std::string> SaveFileName(const std::string&) override { return {}; }
+  bool StartProgram(const std::string&) override { return false; }
+};
+
+void BM_RedrawAll(benchmark::State& state) {
+  SilentServices services;
+  FormMain form(services);
+  // A 220 Hz tone with four harmonics in the first 2048 samples of the 16-bit mono sound.
+  auto* samples = reinterpret_cast<int16_t*>(form.Sound.WaveData);
+  for (int n = 0; n < 2048; ++n) {
+    double v = 0.0;
+    for (int h = 1; h <= 4; ++h) v += 6000.0 / h * std::sin(kTwoPi * 220.0 * h * n / 44100.0);
+    samples[n] = static_cast<int16_t>(std::lround(v));
+  }
+  form.RedrawAll();
+  if (form.LbfftValue->Caption().isEmpty()) state.SkipWithError("no pitch detected");
+  for (auto _ : state) {
+    form.RedrawAll();
+    benchmark::DoNotOptimize(form.Analysis.Detection.detectedFreq);
+  }
+  state.counters["pitch_hz"] = form.Analysis.Detection.detectedFreq;
+}
+BENCHMARK(BM_RedrawAll)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tonamira
+
+int main(int argc, char** argv) {
+  // The window needs a platform; without a display it draws offscreen.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  tonamira::ApplyApplicationSettings();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
