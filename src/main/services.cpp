@@ -59,8 +59,11 @@ std::optional<std::string> QtServices::OpenFileName(const std::string& filter) {
 }
 
 std::optional<std::string> QtServices::SaveFileName(const std::string& filter) {
+  // The window asks its own overwrite question (it also looks for name.wav and name.WAV),
+  // so the dialog does not ask a second time.
   const QString path = QFileDialog::getSaveFileName(
-      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)));
+      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)),
+      nullptr, QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) return std::nullopt;
   return path.toStdString();
 }
