@@ -128,11 +128,4 @@ inline std::vector<int> DottedColumns(const RasterCanvas& c, int y0, int y1) {
   return xs;
 }
 
-inline std::vector<int> SolidRows(const RasterCanvas& c, int x0, int x1) {
-  std::vector<int> ys;
-  for (int y = 0; y < c.Height(); ++y)
-    if (CountColor(c, kGreen, x0, y, x1, y + 1) == x1 - x0) ys.push_back(y);
-  return ys;
-}
-
 }  // namespace tonamira::testing
