@@ -13,21 +13,15 @@
 
 #include "cli/analyze.h"
 #include "cli/cli.h"
+#include "support/wav_bytes.h"
 
 namespace tonamira {
 namespace {
 
 namespace fs = std::filesystem;
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xffff);
-  Put16(v, x >> 16);
-}
-void PutId(std::vector<uint8_t>& v, const char* id) { v.insert(v.end(), id, id + 4); }
+using testing::CanonicalWav;
+using testing::FmtFields;
 
 struct Fmt {
   uint16_t tag = 1;
@@ -38,23 +32,19 @@ struct Fmt {
 };
 
 std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& samples) {
-  const uint16_t align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
-  std::vector<uint8_t> v;
-  PutId(v, "RIFF");
-  Put32(v, static_cast<uint32_t>(36 + samples.size()));
-  PutId(v, "WAVE");
-  PutId(v, "fmt ");
-  Put32(v, 16);
-  Put16(v, f.tag);
-  Put16(v, f.channels);
-  Put32(v, f.rate);
-  Put32(v, f.rate * align);
-  Put16(v, align);
-  Put16(v, f.bits);
-  PutId(v, "data");
-  Put32(v, static_cast<uint32_t>(samples.size()));
-  v.insert(v.end(), samples.begin(), samples.end());
-  return v;
+  FmtFields fields;
+  fields.tag = f.tag;
+  fields.channels = f.channels;
+  fields.rate = f.rate;
+  fields.bits = f.bits;
+  fields.align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
+  fields.avg = f.rate * fields.align;
+  return CanonicalWav(fields, samples);
+}
+
+void Put16(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(static_cast<uint8_t>(x));
+  v.push_back(static_cast<uint8_t>(x >> 8));
 }
 
 // 16-bit samples of the sum of sines (frequency, amplitude) per channel, interleaved.

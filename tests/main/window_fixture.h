@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "main/form_main.h"
+#include "support/wav_bytes.h"
 #include "test_support.h"
 
 namespace tonamira::testing {
@@ -42,23 +43,14 @@ inline void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
 
 // A canonical file: RIFF, a 16-byte fmt chunk, then the data chunk.
 inline std::vector<uint8_t> WavBytes(const WavHeader& h, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> out;
-  const uint32_t dataPadded = static_cast<uint32_t>(data.size() + (data.size() & 1));
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  PutLe(out, 4 + 24 + 8 + dataPadded, 4);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  PutLe(out, 16, 4);
-  PutLe(out, h.tag, 2);
-  PutLe(out, h.channels, 2);
-  PutLe(out, h.rate, 4);
-  PutLe(out, h.rate * h.blockAlign, 4);
-  PutLe(out, h.blockAlign, 2);
-  PutLe(out, h.bits, 2);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  PutLe(out, static_cast<uint32_t>(data.size()), 4);
-  out.insert(out.end(), data.begin(), data.end());
-  if (data.size() & 1) out.push_back(0);
-  return out;
+  FmtFields f;
+  f.tag = h.tag;
+  f.channels = h.channels;
+  f.rate = h.rate;
+  f.avg = h.rate * h.blockAlign;
+  f.align = h.blockAlign;
+  f.bits = h.bits;
+  return CanonicalWav(f, data);
 }
 
 // A tone of f0 with harmonics of falling amplitude, as 16-bit samples.

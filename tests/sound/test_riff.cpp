@@ -7,7 +7,7 @@
 #include <fstream>
 #include <optional>
 
-#include "wav_bytes.h"
+#include "support/wav_bytes.h"
 
 namespace tonamira {
 namespace {

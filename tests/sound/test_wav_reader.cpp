@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "wav_bytes.h"
+#include "support/wav_bytes.h"
 
 namespace tonamira {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "sound/wav_reader.h"
-#include "wav_bytes.h"
+#include "support/wav_bytes.h"
 
 namespace tonamira {
 namespace {
