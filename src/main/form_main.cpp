@@ -21,6 +21,18 @@ QFont PGothic(int pixels) {
   return f;
 }
 
+// Text that is mostly digits: the views' grid and scale labels and click read-outs, and the
+// pitch and level read-outs. Their places and boxes assume half-width digits (6 pixels at
+// 12: a 25-pixel scale holds "1500" from x = 1, an 80-pixel read-out holds four digits at
+// 40); the proportional substitute draws digits 0.63 em wide, so the fixed-pitch one, whose
+// digits are half an em, stands in.
+QFont DigitFont(int pixels) {
+  QFont f;
+  f.setFamilies({QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAGothic", "IPAPGothic"});
+  f.setPixelSize(pixels);
+  return f;
+}
+
 QFont Gothic(int pixels, bool bold = false) {
   QFont f;
   f.setFamilies({QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic", "IPAPGothic"});
@@ -100,7 +112,7 @@ FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   setFixedSize(kClientWidth, kClientHeight);
   setFont(windowFont_);
-  textRenderer_ = std::make_unique<QtTextRenderer>(windowFont_);
+  textRenderer_ = std::make_unique<QtTextRenderer>(DigitFont(12));
   BuildControls();
   WireEvents();
   // Centred on the screen.
@@ -137,10 +149,10 @@ void FormMain::BuildControls() {
   const QString kDesignDigits = QString::fromUtf8("8888");
 
   // ---- header row
-  LbfftValue = MakeLabel(this, 8, 1, 80, 34, kDesignDigits, kRight, kRed, kBlack, PGothic(40));
+  LbfftValue = MakeLabel(this, 8, 1, 80, 34, kDesignDigits, kRight, kRed, kBlack, DigitFont(40));
   Label11 = MakeLabel(this, 91, 16, 20, 18, "Hz", kCentre, kRed, kBlack, Gothic(11, true));
   Label14 = MakeLabel(this, 127, 20, 36, 11, " Level", kCentre, kYellow, kBlack, Gothic(11));
-  Label21 = MakeLabel(this, 166, 6, 57, 24, kDesignDigits, kRight, kYellow, kBlack, PGothic(27));
+  Label21 = MakeLabel(this, 166, 6, 57, 24, kDesignDigits, kRight, kYellow, kBlack, DigitFont(27));
   Bevel4 = MakeBevel(this, 228, 1, 234, 36);
   RecButton = MakeButton(this, 233, 3, 76, 31, QString::fromUtf8("録音"), PGothic(15));
   PlayButton = MakeButton(this, 316, 3, 76, 31, QString::fromUtf8("再生"), PGothic(15));
