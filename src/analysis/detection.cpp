@@ -104,6 +104,11 @@ int32_t VoiceprintBins(int32_t fftSize, int32_t recRate, double maxDisplayFreq) 
   return RoundInt(static_cast<double>(fftSize) / binsPerDisplay);
 }
 
+uint32_t CutoffBinFor(double cutoffHz, double rate, int32_t fftSize) {
+  const int32_t bin = RoundInt(cutoffHz / (rate / (fftSize - 1)));
+  return bin < 0 ? 0u : static_cast<uint32_t>(bin);
+}
+
 double InterpolatePeak(double x0, double y0, double x1, double y1, double x2, double y2) {
   if (y0 > y2) {
     // Line through the middle point and the right neighbour, mirrored through the left.

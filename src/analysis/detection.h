@@ -45,6 +45,10 @@ struct DetectionState {
 // Round(fftSize / (recRate / 2.0 / maxDisplayFreq)).
 int32_t VoiceprintBins(int32_t fftSize, int32_t recRate, double maxDisplayFreq);
 
+// The low cut-off bin of a frequency: Round(cutoffHz / (rate / (fftSize - 1))), never below 0.
+// The bin width is measured with fftSize - 1, as the cut-off has always been converted.
+uint32_t CutoffBinFor(double cutoffHz, double rate, int32_t fftSize);
+
 // Triangle fit of a peak through three equally spaced points. When the denominator of the
 // fit is zero (possible only with a captured noise spectrum), the position is x1 itself.
 double InterpolatePeak(double x0, double y0, double x1, double y1, double x2, double y2);

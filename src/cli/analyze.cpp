@@ -8,11 +8,6 @@
 
 namespace tonamira {
 
-uint32_t CutoffBinFor(double cutoffHz, uint32_t rate, int32_t frame) {
-  const int32_t bin = RoundInt(cutoffHz / (static_cast<double>(rate) / (frame - 1)));
-  return bin < 0 ? 0u : static_cast<uint32_t>(bin);
-}
-
 std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format,
                          const AnalyzeOptions& options,
                          const std::function<void(const FrameRow&)>& row,

@@ -28,10 +28,6 @@ struct FrameRow {
   int32_t level = 0;
 };
 
-// The cut-off bin for a frequency the way the window converts it:
-// Round(cutoff / (rate / (frame - 1))), never below 0.
-uint32_t CutoffBinFor(double cutoffHz, uint32_t rate, int32_t frame);
-
 // Analyses every frame that fits wholly inside data: frames start at byte positions
 // 0, hop x blockAlign, 2 x hop x blockAlign, ... Calls row for each frame in order and
 // progress with the fraction done. Returns an empty string, or the reason the sound cannot

@@ -48,8 +48,7 @@ void FormMain::FormCreate() {
   Display.MaxDisplayFreq = 2000.0;
   Analysis.CutoffFreq = 30;
   // The divisor is FftSize - 1: 30 Hz maps to bin Round(30 * 2047 / 44100) = 1.
-  Analysis.CutoffBin = static_cast<uint32_t>(RoundInt(
-      Analysis.CutoffFreq / (static_cast<double>(Sound.RecRate) / (Analysis.FftSize - 1))));
+  Analysis.CutoffBin = CutoffBinFor(Analysis.CutoffFreq, Sound.RecRate, Analysis.FftSize);
 
   BuildHarmonicBarTable();
   for (int k = 1; k <= kHarmonics; ++k) {

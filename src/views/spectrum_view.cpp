@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "analysis/detection.h"
 #include "analysis/rounding.h"
 
 namespace tonamira {
@@ -86,11 +87,6 @@ std::optional<double> ThresholdFromClick(int32_t y, int32_t height, int32_t bits
   if (divisor == 0.0 || !std::isfinite(divisor)) return std::nullopt;
   const int32_t baseline = height - 1;
   return static_cast<double>(y - baseline) / divisor;
-}
-
-uint32_t CutoffBinFor(int32_t freq, int32_t recRate, int32_t fftSize) {
-  const int32_t bin = RoundInt(freq / (static_cast<double>(recRate) / (fftSize - 1)));
-  return bin < 0 ? 0u : static_cast<uint32_t>(bin);
 }
 
 std::optional<Cutoff> CutoffFromClick(int32_t x, int32_t width, double maxDisplayFreq,

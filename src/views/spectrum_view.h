@@ -64,9 +64,6 @@ struct Cutoff {
   uint32_t bin = 1;
 };
 
-// Cut-off bin of a frequency: Round(freq / (recRate / (fftSize - 1))), never below 0.
-uint32_t CutoffBinFor(int32_t freq, int32_t recRate, int32_t fftSize);
-
 // Cut-off from a Shift + right click at column x: freq = Round(x * maxDisplayFreq / width),
 // bin = CutoffBinFor(freq). Empty for a zero width.
 std::optional<Cutoff> CutoffFromClick(int32_t x, int32_t width, double maxDisplayFreq,

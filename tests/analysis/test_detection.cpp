@@ -556,5 +556,21 @@ TEST(DetectPitch, EndToEndSineTones) {
   EXPECT_NEAR(state.peaks.amp[3], 0.25, 0.05);
 }
 
+TEST(CutoffBin, UsesTheFrameLengthMinusOneAndNeverGoesBelowZero) {
+  const struct {
+    double hz;
+    double rate;
+    int32_t fftSize;
+    uint32_t bin;
+  } cases[] = {
+      {30.0, 44100, 2048, 1u},    // 30 x 2047 / 44100 = 1.39
+      {499.0, 44100, 2048, 23u},  // 23.16
+      {30.0, 44100, 256, 0u},     // 0.17
+      {0.0, 44100, 256, 0u},
+      {-500.0, 44100, 2048, 0u},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CutoffBinFor(c.hz, c.rate, c.fftSize), c.bin) << c.hz;
+}
+
 }  // namespace
 }  // namespace tonamira

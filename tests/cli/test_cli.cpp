@@ -264,11 +264,5 @@ TEST_F(CliTest, UsageErrorsExitOne) {
   }
 }
 
-TEST(CutoffBin, UsesTheFrameLengthMinusOne) {
-  EXPECT_EQ(CutoffBinFor(30.0, 44100, 2048), 1u);     // 30 x 2047 / 44100 = 1.39
-  EXPECT_EQ(CutoffBinFor(499.0, 44100, 2048), 23u);   // 23.16
-  EXPECT_EQ(CutoffBinFor(0.0, 44100, 256), 0u);
-}
-
 }  // namespace
 }  // namespace tonamira
