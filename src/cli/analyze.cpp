@@ -35,20 +35,21 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
   settings.drivesMixer = false;
   DetectionState state;
 
-  // A frame must fit both as the play range measures it (block alignments) and as the
-  // reader steps through it (channels x sample width): a malformed block align must not
-  // let the reader run past the end.
+  // A frame must fit both as positions step (block alignments) and as the reader steps
+  // through it (channels x sample width): a malformed block align must not let the reader
+  // run past the end.
   const uint64_t size = data.size();
-  const uint64_t alignedBytes = static_cast<uint64_t>(options.frame) * format.nBlockAlign;
-  const uint64_t readBytes = FrameBytes(options.frame, format.wBitsPerSample, format.nChannels);
-  const uint64_t frameBytes = alignedBytes > readBytes ? alignedBytes : readBytes;
   const uint64_t step = static_cast<uint64_t>(hop) * format.nBlockAlign;
+  auto fits = [&](uint64_t pos) {
+    return FrameWithin(size, pos, options.frame, format.nBlockAlign, format.wBitsPerSample,
+                       format.nChannels);
+  };
 
   PcmFrame frame;
   frame.length = options.frame;
   frame.bits = format.wBitsPerSample;
   frame.channels = format.nChannels;
-  for (uint64_t pos = 0; frameBytes <= size && pos <= size - frameBytes; pos += step) {
+  for (uint64_t pos = 0; fits(pos); pos += step) {
     frame.data = data.data() + pos;
     FrameRow result;
     result.framePos = pos;
@@ -60,7 +61,7 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
       result.level = state.detectedLevel;
     }
     row(result);
-    if (progress) progress(static_cast<double>(pos + frameBytes) / static_cast<double>(size));
+    if (progress) progress(static_cast<double>(pos + step) / static_cast<double>(size));
   }
   return {};
 }

@@ -118,13 +118,6 @@ struct MixerState {
   KeyColors KeyColor{};             // 1-based colour each key panel shows
 };
 
-// True when a frame of n sample frames at byte offset lies wholly inside a sound of dataSize
-// bytes, measured both by the block alignment (how positions step) and by the bytes the
-// frame reader steps through (n * channels * bits / 8), in 64-bit arithmetic. A zero block
-// alignment, n, channel count or sample width frames nothing.
-bool FrameWithin(uint64_t dataSize, uint64_t offset, int32_t n, uint16_t blockAlign,
-                 int32_t bits, int32_t channels);
-
 // Sizes a sound may have: WaveDataSize is a signed 32-bit count of bytes.
 bool SoundSizeFits(uint64_t bytes);
 

@@ -446,31 +446,5 @@ TEST(ViewsInWindow, NoiseRemovalOnlyWhileRecording) {
   w.form.Devices.Recording = false;
 }
 
-TEST(ViewsInWindow, FrameWithinTable) {
-  struct Case {
-    uint64_t size, offset;
-    int32_t n;
-    uint16_t block;
-    int32_t bits, channels;
-    bool want;
-  };
-  const Case cases[] = {
-      {44100, 40004, 2048, 2, 16, 1, true},
-      {44100, 40006, 2048, 2, 16, 1, false},
-      {8192, 0, 2048, 2, 16, 2, true},     // the reader's 4 bytes per frame decide
-      {8191, 0, 2048, 2, 16, 2, false},
-      {8192, 0, 2048, 8, 16, 2, false},    // the block alignment decides
-      {44100, 0, 2048, 0, 16, 1, false},
-      {44100, 0, 2048, 2, 4, 1, false},    // below a byte per sample
-      {0xFFFFFFFFull, 0xFFFFF000u, 2048, 2, 16, 1, false},
-      {300 * 2, 0, 256, 2, 16, 1, true},
-      {255 * 2, 0, 256, 2, 16, 1, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FrameWithin(c.size, c.offset, c.n, c.block, c.bits, c.channels), c.want)
-        << c.size << " " << c.offset << " " << c.block << " " << c.bits << " " << c.channels;
-  }
-}
-
 }  // namespace
 }  // namespace tonamira
