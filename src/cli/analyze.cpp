@@ -1,5 +1,7 @@
 #include "cli/analyze.h"
 
+#include <vector>
+
 #include "analysis/detection.h"
 #include "analysis/fft.h"
 #include "analysis/frame_analysis.h"
@@ -17,6 +19,7 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
            "-bit samples (8 or 16 bits only)";
   if (format.nChannels == 0 || format.nBlockAlign == 0 || format.nSamplesPerSec == 0)
     return "the format cannot be framed";
+  if (!HasChannel(options.channel, format.nChannels)) return "the sound has no second channel";
 
   const FftPlan plan(options.frame);
   if (!plan.valid()) return "frame length must be 256, 512, 1024 or 2048";
@@ -49,8 +52,17 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
   frame.length = options.frame;
   frame.bits = format.wBitsPerSample;
   frame.channels = format.nChannels;
+  // A chosen channel is copied out into a mono frame of the same sample width.
+  const bool picked = options.channel != ChannelChoice::kWindowRule;
+  std::vector<uint8_t> mono(picked ? FrameBytes(options.frame, format.wBitsPerSample, 1) : 0);
+  if (picked) frame.channels = 1;
   for (uint64_t pos = 0; fits(pos); pos += step) {
     frame.data = data.data() + pos;
+    if (picked) {
+      PickPcmChannel(frame.data, frame.length, frame.bits, format.nChannels, options.channel,
+                     mono.data());
+      frame.data = mono.data();
+    }
     FrameRow result;
     result.framePos = pos;
     result.timeSeconds =

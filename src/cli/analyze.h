@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "analysis/channel_pick.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -18,6 +19,10 @@ struct AnalyzeOptions {
   std::optional<double> threshold;  // default: 10.0 for 16-bit sound, 0.1 otherwise
   double cutoffHz = 30.0;           // low cut-off in hertz, converted to a bin
   double maxDisplayFreq = 2000.0;
+  // The channel the pitch is taken from. The window's rule transforms both channels of a
+  // stereo frame and detects from the second; any other choice detects from a mono frame
+  // of the chosen channel (or of the channels' mean).
+  ChannelChoice channel = ChannelChoice::kWindowRule;
 };
 
 struct FrameRow {

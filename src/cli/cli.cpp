@@ -10,7 +10,9 @@
 #include <string>
 
 #include "cli/analyze.h"
-#include "sound/wav_reader.h"
+#include "cli/analyze_precise.h"
+#include "cli/csv_rows.h"
+#include "cli/input_sound.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -20,9 +22,66 @@ constexpr int kExitUsage = 1;
 constexpr int kExitRejected = 2;
 
 const char* const kUsage =
-    "usage: tonamira-cli analyze FILE.wav [--frame 256|512|1024|2048] [--hop FRAMES]\n"
-    "                                     [--threshold X] [--cutoff HZ]\n"
-    "       tonamira-cli info FILE.wav\n";
+    "usage: tonamira-cli analyze FILE [--method window|precise] [--channel first|second|mix]\n"
+    "                                 [--a4 HZ] [--frame 256|512|1024|2048] [--hop FRAMES]\n"
+    "                                 [--threshold X] [--cutoff HZ]\n"
+    "       tonamira-cli info FILE\n"
+    "       tonamira-cli --help\n";
+
+const char* const kHelp =
+    "tonamira-cli: the pitch of every frame of a sound file, as CSV on standard output.\n"
+    "\n"
+    "%USAGE%"
+    "\n"
+    "Files: 8- and 16-bit PCM WAV are read by the program's own reader, exactly as the\n"
+    "window reads them. Other files (24- and 32-bit integer, float and extensible WAV, FLAC,\n"
+    "Ogg Vorbis, AIFF and whatever else libsndfile reads) are read through libsndfile; the\n"
+    "window method sees them as 16-bit samples, the precise method at full resolution.\n"
+    "\n"
+    "Frames: each row is one frame of --frame sample frames; frames start every --hop sample\n"
+    "frames from the start of the sound, as long as a whole frame fits in it.\n"
+    "\n"
+    "Options:\n"
+    "  --method window   the window's own detector (default): peaks of the Hamming-windowed\n"
+    "                    spectrum, the pitch in whole hertz.\n"
+    "  --method precise  a time-domain periodicity tracker for one voice or instrument\n"
+    "                    (60 to 1600 Hz, the lowest limited to two periods per frame): the\n"
+    "                    pitch to a hundredth of a hertz, a voicing decision and a confidence.\n"
+    "  --channel first|second|mix\n"
+    "                    the channel the pitch is taken from; mix is the mean of all\n"
+    "                    channels. Default: the window's rule, the spectrum transformed last,\n"
+    "                    i.e. the second channel of a stereo file (the first of any other).\n"
+    "  --a4 HZ           the A4 of the note names and cents (default 440).\n"
+    "  --frame N         frame length in sample frames: 256, 512, 1024 or 2048 (default 2048).\n"
+    "  --hop N           sample frames from one frame's start to the next (default frame / 2).\n"
+    "  --threshold X     window method: the height a spectrum peak must exceed, in the level's\n"
+    "                    units (default 10 for 16-bit sound, 0.1 for 8-bit).\n"
+    "  --cutoff HZ       window method: no peak at or below this frequency (default 30).\n"
+    "\n"
+    "Columns of analyze:\n"
+    "  time_s      start of the frame, in seconds from the start of the sound (4 decimals).\n"
+    "  frame_pos   byte offset of the frame's first sample frame in the sound's data; for a\n"
+    "              file read through libsndfile, in its 16-bit form (2 bytes per sample).\n"
+    "  pitch_hz    the pitch in hertz: whole hertz (window), 2 decimals (precise); empty\n"
+    "              where the frame has no pitch (precise: an unvoiced frame).\n"
+    "  level       window: the height of the tallest spectrum peak in sample units (a\n"
+    "              full-scale 16-bit sine shows about 8840), empty where no pitch; precise:\n"
+    "              the frame's RMS level in dB of full scale (a full-scale sine is -3.0),\n"
+    "              1 decimal, on every frame, -120.0 at the lowest.\n"
+    "  note        the equal-tempered note nearest the pitch, in scientific pitch notation\n"
+    "              with # for sharps (C4 is middle C, A4 the --a4 reference); empty where\n"
+    "              no pitch.\n"
+    "  cents       the pitch's distance from that note in cents (hundredths of a semitone,\n"
+    "              -50.0 to +50.0, 1 decimal); empty where no pitch.\n"
+    "  confidence  precise method only, on every frame: how periodic the frame is, from 0\n"
+    "              (noise) to 1 (perfectly periodic), 3 decimals. A frame is voiced from 0.8,\n"
+    "              or from 0.6 when its pitch continues the previous frame's.\n"
+    "\n"
+    "info prints the format record of a WAV file the own reader takes (libsndfile's format\n"
+    "description for other files), the sample frames and the duration in seconds.\n"
+    "\n"
+    "A sound shorter than one frame gives no rows and a note on standard error.\n"
+    "Exit status: 0 success, 1 usage error, 2 a file that could not be read or analysed.\n";
 
 // A progress bar on a terminal, shown only once the work has taken more than a second.
 class ProgressBar {
@@ -91,6 +150,39 @@ void PrintInfo(std::ostream& out, const WaveFormat& f, uint32_t dataBytes) {
       << "data_bytes: " << dataBytes << '\n';
 }
 
+void PrintSndfileInfo(std::ostream& out, const SndfileSound& s) {
+  out << "reader: libsndfile\n"
+      << "format: " << s.description << '\n'
+      << "nChannels: " << s.channels << '\n'
+      << "nSamplesPerSec: " << s.sampleRate << '\n'
+      << "bits: " << s.bits << '\n';
+}
+
+// Sample frames and duration, shared by both readers' info.
+void PrintLength(std::ostream& out, int64_t frames, uint32_t rate) {
+  char duration[48];
+  std::snprintf(duration, sizeof duration, "%.6f",
+                rate ? static_cast<double>(frames) / rate : 0.0);
+  out << "frames: " << frames << '\n' << "duration_s: " << duration << '\n';
+}
+
+void ShortSoundNote(std::ostream& err, const std::string& file, int64_t frames, int32_t frame) {
+  err << "tonamira-cli: " << file << ": note: ";
+  if (frames < frame)
+    err << "the sound has " << frames << " sample frames, fewer than one analysis frame of "
+        << frame << "; no rows\n";
+  else
+    err << "no whole frame of " << frame << " fits in the sound's data; no rows\n";
+}
+
+bool ParseChoice(const QString& text, ChannelChoice& choice) {
+  if (text == "first") choice = ChannelChoice::kFirst;
+  else if (text == "second") choice = ChannelChoice::kSecond;
+  else if (text == "mix") choice = ChannelChoice::kMix;
+  else return false;
+  return true;
+}
+
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressToTerminal) {
@@ -104,13 +196,19 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
   const QCommandLineOption hopOption("hop", "Samples between frame starts.", "FRAMES");
   const QCommandLineOption thresholdOption("threshold", "Peak threshold.", "X");
   const QCommandLineOption cutoffOption("cutoff", "Low cut-off in hertz.", "HZ", "30");
-  parser.addOptions({help, frameOption, hopOption, thresholdOption, cutoffOption});
+  const QCommandLineOption methodOption("method", "window or precise.", "M", "window");
+  const QCommandLineOption channelOption("channel", "first, second or mix.", "C");
+  const QCommandLineOption a4Option("a4", "Reference of the notes in hertz.", "HZ", "440");
+  parser.addOptions({help, frameOption, hopOption, thresholdOption, cutoffOption, methodOption,
+                     channelOption, a4Option});
   parser.addPositionalArgument("command", "analyze or info");
   parser.addPositionalArgument("file", "a PCM WAV file");
 
   if (!parser.parse(arguments)) return UsageError(err, parser.errorText().toStdString());
   if (parser.isSet(help)) {
-    out << kUsage;
+    std::string text = kHelp;
+    text.replace(text.find("%USAGE%"), 7, kUsage);
+    out << text;
     return 0;
   }
   const QStringList positional = parser.positionalArguments();
@@ -135,46 +233,83 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
   }
   if (!ParseDouble(parser.value(cutoffOption), options.cutoffHz) || options.cutoffHz < 0.0)
     return UsageError(err, "--cutoff must be a number of hertz, at least 0");
+  const QString method = parser.value(methodOption);
+  if (method != "window" && method != "precise")
+    return UsageError(err, "--method must be window or precise");
+  const bool precise = method == "precise";
+  if (parser.isSet(channelOption) && !ParseChoice(parser.value(channelOption), options.channel))
+    return UsageError(err, "--channel must be first, second or mix");
+  double a4 = 440.0;
+  if (!ParseDouble(parser.value(a4Option), a4) || a4 <= 0.0)
+    return UsageError(err, "--a4 must be a positive number of hertz");
 
   const std::string file = positional[1].toStdString();
-  const WavReadResult sound = ReadWavFile(positional[1].toStdString(), WaveFormat{});
+  const InputSound sound = OpenInput(file, command == "info" ? InputPurpose::kInfo
+                                                             : InputPurpose::kAnalyze);
   if (!sound.ok) {
     err << "tonamira-cli: " << file << ": " << sound.message << '\n';
     return kExitRejected;
   }
   if (command == "info") {
-    PrintInfo(out, sound.format, sound.size);
+    if (sound.viaSndfile)
+      PrintSndfileInfo(out, sound.other);
+    else
+      PrintInfo(out, sound.wav.format, sound.wav.size);
+    PrintLength(out, sound.frames(), sound.sampleRate());
+    if (sound.frames() < options.frame)
+      err << "tonamira-cli: " << file << ": note: the sound has " << sound.frames()
+          << " sample frames, fewer than one analysis frame of " << options.frame << '\n';
     return 0;
   }
 
-  std::string buffer = "time_s,frame_pos,pitch_hz,level\n";
+  std::string buffer = CsvHeader(precise);
   buffer.reserve(1 << 16);
+  int64_t rows = 0;
+  auto flushIfFull = [&] {
+    ++rows;
+    if (buffer.size() > (1 << 16) - 256) {
+      out << buffer;
+      buffer.clear();
+    }
+  };
   ProgressBar progress(err, progressToTerminal);
-  const std::string problem = AnalyzeSound(
-      std::span<const uint8_t>(sound.data.get(), sound.size), sound.format, options,
-      [&](const FrameRow& row) {
-        char line[96];
-        int n;
-        if (row.detected)
-          n = std::snprintf(line, sizeof line, "%.4f,%llu,%d,%d\n", row.timeSeconds,
-                            static_cast<unsigned long long>(row.framePos), row.pitchHz,
-                            row.level);
-        else
-          n = std::snprintf(line, sizeof line, "%.4f,%llu,,\n", row.timeSeconds,
-                            static_cast<unsigned long long>(row.framePos));
-        buffer.append(line, static_cast<size_t>(n));
-        if (buffer.size() > (1 << 16) - 128) {
-          out << buffer;
-          buffer.clear();
-        }
-      },
-      [&](double fraction) { progress.Update(fraction); });
+  auto onProgress = [&](double fraction) { progress.Update(fraction); };
+  std::string problem;
+  if (precise) {
+    PreciseInput input;
+    if (sound.viaSndfile) {
+      input.samples = sound.other.samples.data();
+      input.frames = sound.other.frames;
+      input.channels = sound.other.channels;
+      input.sampleRate = static_cast<uint32_t>(sound.other.sampleRate);
+    } else {
+      input.pcm = std::span<const uint8_t>(sound.wav.data.get(), sound.wav.size);
+      input.format = sound.wav.format;
+    }
+    problem = AnalyzeSoundPrecise(
+        input, options,
+        [&](const PreciseRow& row) {
+          AppendPreciseRow(buffer, row, a4);
+          flushIfFull();
+        },
+        onProgress);
+  } else {
+    const PcmView view = MakePcmView(sound);
+    problem = AnalyzeSound(
+        std::span<const uint8_t>(view.data, view.size), view.format, options,
+        [&](const FrameRow& row) {
+          AppendWindowRow(buffer, row, a4);
+          flushIfFull();
+        },
+        onProgress);
+  }
   progress.Finish();
   if (!problem.empty()) {
     err << "tonamira-cli: " << file << ": " << problem << '\n';
     return kExitRejected;
   }
   out << buffer << std::flush;
+  if (rows == 0) ShortSoundNote(err, file, sound.frames(), options.frame);
   return 0;
 }
 

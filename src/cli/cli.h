@@ -1,9 +1,11 @@
 #pragma once
-// tonamira-cli: pitch analysis of WAV files from the command line.
+// tonamira-cli: pitch analysis of sound files from the command line.
 //
-//   tonamira-cli analyze FILE.wav [--frame 256|512|1024|2048] [--hop FRAMES]
-//                                 [--threshold X] [--cutoff HZ]
-//   tonamira-cli info FILE.wav
+//   tonamira-cli analyze FILE [--method window|precise] [--channel first|second|mix]
+//                             [--a4 HZ] [--frame 256|512|1024|2048] [--hop FRAMES]
+//                             [--threshold X] [--cutoff HZ]
+//   tonamira-cli info FILE
+//   tonamira-cli --help      (every option and column explained)
 //
 // Exit status: 0 success, 1 usage error, 2 a file the reader (or the analysis) refused.
 

@@ -1,0 +1,68 @@
+#include "cli/analyze_precise.h"
+
+#include <vector>
+
+#include "analysis/channel_pick.h"
+#include "analysis/frame_analysis.h"
+#include "analysis/pitch_tracker.h"
+
+namespace tonamira {
+
+std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
+                                const std::function<void(const PreciseRow&)>& row,
+                                const std::function<void(double)>& progress) {
+  const bool fromPcm = input.samples == nullptr;
+  const WaveFormat& f = input.format;
+  if (fromPcm) {
+    if (!AnalysableBits(f.wBitsPerSample))
+      return "cannot analyse " + std::to_string(f.wBitsPerSample) +
+             "-bit samples (8 or 16 bits only)";
+    if (f.nChannels == 0 || f.nBlockAlign == 0 || f.nSamplesPerSec == 0)
+      return "the format cannot be framed";
+  } else if (input.channels < 1 || input.sampleRate == 0) {
+    return "the format cannot be framed";
+  }
+  const int channels = fromPcm ? f.nChannels : input.channels;
+  if (!HasChannel(options.channel, channels)) return "the sound has no second channel";
+
+  TrackerSettings settings;
+  settings.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;
+  PitchTracker tracker(options.frame, settings);
+  if (!tracker.valid()) return "the frame is too short for the precise method at this rate";
+
+  std::vector<double> samples(static_cast<size_t>(options.frame));
+  const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;
+  if (fromPcm) {
+    const uint64_t size = input.pcm.size();
+    const uint64_t step = static_cast<uint64_t>(hop) * f.nBlockAlign;
+    for (uint64_t pos = 0; FrameWithin(size, pos, options.frame, f.nBlockAlign,
+                                       f.wBitsPerSample, f.nChannels);
+         pos += step) {
+      PcmChannelToReal(input.pcm.data() + pos, options.frame, f.wBitsPerSample, f.nChannels,
+                       options.channel, samples.data());
+      PreciseRow result;
+      result.framePos = pos;
+      result.timeSeconds =
+          static_cast<double>(pos / f.nBlockAlign) / static_cast<double>(f.nSamplesPerSec);
+      result.estimate = tracker.Analyze(samples.data());
+      row(result);
+      if (progress) progress(static_cast<double>(pos + step) / static_cast<double>(size));
+    }
+    return {};
+  }
+  const uint64_t bytesPerFrame16 = static_cast<uint64_t>(input.channels) * 2;
+  for (int64_t first = 0; first + options.frame <= input.frames; first += hop) {
+    FloatChannelToReal(input.samples + first * input.channels, options.frame, input.channels,
+                       options.channel, samples.data());
+    PreciseRow result;
+    result.framePos = static_cast<uint64_t>(first) * bytesPerFrame16;
+    result.timeSeconds = static_cast<double>(first) / static_cast<double>(input.sampleRate);
+    result.estimate = tracker.Analyze(samples.data());
+    row(result);
+    if (progress)
+      progress(static_cast<double>(first + hop) / static_cast<double>(input.frames));
+  }
+  return {};
+}
+
+}  // namespace tonamira

@@ -1,0 +1,33 @@
+#pragma once
+// Frame-by-frame analysis of a whole sound with the precise pitch tracker. Frames are laid
+// out as the window's method lays them (same starts, same byte positions), so the rows of the
+// two methods line up.
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "cli/analyze.h"
+#include "cli/csv_rows.h"
+#include "sound/wave_format.h"
+
+namespace tonamira {
+
+// The samples to track: 8- or 16-bit PCM bytes with their format record, or interleaved
+// floats (full scale 1.0) from libsndfile, whose byte positions are counted as in their
+// 16-bit form.
+struct PreciseInput {
+  std::span<const uint8_t> pcm;
+  WaveFormat format;
+  const float* samples = nullptr;
+  int64_t frames = 0;
+  int channels = 0;
+  uint32_t sampleRate = 0;
+};
+
+std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
+                                const std::function<void(const PreciseRow&)>& row,
+                                const std::function<void(double)>& progress = {});
+
+}  // namespace tonamira

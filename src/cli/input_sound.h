@@ -1,0 +1,47 @@
+#pragma once
+// Opening a sound file for the command-line tool: 8- and 16-bit PCM WAV through the
+// program's own reader (its messages, and samples byte for byte as the window reads them),
+// every other kind libsndfile knows through libsndfile.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/sndfile_reader.h"
+#include "sound/wav_reader.h"
+#include "sound/wave_format.h"
+
+namespace tonamira {
+
+enum class InputPurpose {
+  kInfo,     // any file the own reader accepts stays with it, whatever its bit depth
+  kAnalyze,  // the own reader keeps only the 8- and 16-bit files the analysis reads
+};
+
+struct InputSound {
+  bool ok = false;
+  std::string message;  // why neither reader took the file
+  bool viaSndfile = false;
+  WavReadResult wav;    // the own reader's result (also kept when libsndfile took over)
+  SndfileSound other;   // libsndfile's sound, when viaSndfile
+
+  int channels() const;
+  uint32_t sampleRate() const;
+  int64_t frames() const;  // whole sample frames
+};
+
+InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose);
+
+// The sound as 8- or 16-bit PCM bytes with their format record, the form the window's
+// detection reads: the own reader's data as it is, a libsndfile sound converted to 16-bit
+// samples (ToPcm16) in a record of tag 1.
+struct PcmView {
+  WaveFormat format;
+  std::vector<uint8_t> converted;  // only for a libsndfile sound
+  const uint8_t* data = nullptr;
+  uint64_t size = 0;
+};
+PcmView MakePcmView(const InputSound& sound);
+
+}  // namespace tonamira
