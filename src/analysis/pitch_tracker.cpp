@@ -8,22 +8,66 @@
 namespace tonamira {
 namespace {
 
-// A dip of d' is taken as the period when it comes within this much of the deepest dip in
-// the lag range. Subharmonic dips (two, three periods) are about as deep as the period's
-// own, so the earliest dip near the deepest is the period; a margin that is too wide takes
-// the dip of a strong upper harmonic instead (an octave too high).
-constexpr double kDipMargin = 0.10;
-// Every dip below this absolute depth is good enough to be the period (YIN's threshold).
-constexpr double kAbsoluteDip = 0.10;
+// A dip of d' can be the period when it comes within this much of the deepest dip in the
+// lag range. Subharmonic dips (two, three periods) are about as deep as the period's own, so
+// the earliest dip near the deepest is the period. The margin is wide enough for the first
+// frames of a note, whose changing waveform makes the dips at one, two and three periods
+// differ by a tenth or more.
+constexpr double kDipMargin = 0.15;
+// Half-width, in lags, of the neighbourhood searched for the dip at a multiple of a period.
+constexpr int kMultipleReach = 2;
+// A candidate period is an octave too high (half the true period, the fundamental being
+// weak) when the dips at its odd multiples are clearly shallower than those at its even
+// multiples, which are the true period's: the odd ones' mean exceeds this many times the
+// even ones' mean plus the floor below.
+constexpr double kOddEvenRatio = 3.0;
+constexpr double kOddEvenFloor = 0.01;
 // Refinement at a multiple of the period is kept only when it agrees with the period found
 // at the period itself to within this many samples.
 constexpr double kRefineAgreement = 0.5;
-// A pitch continues the previous frame's when it lies within this many semitones of it.
-constexpr double kContinuationSemitones = 1.0;
 // Lowest level reported, in dB: digital silence has no logarithm.
 constexpr double kFloorDb = -120.0;
 
 bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// out[0] = 0 and out[j + 1] = v[0] + ... + v[j] for j < count. A single running sum waits
+// on each addition in turn; four quarters summed side by side and then offset keep four
+// additions in flight.
+void PrefixSums(const double* v, size_t count, double* out) {
+  const size_t q = count / 4;
+  double acc[4] = {0.0, 0.0, 0.0, 0.0};
+  out[0] = 0.0;
+  for (size_t i = 0; i < q; ++i)
+    for (size_t b = 0; b < 4; ++b) {
+      acc[b] += v[b * q + i];
+      out[b * q + i + 1] = acc[b];
+    }
+  double offset = 0.0;
+  for (size_t b = 1; b < 4; ++b) {
+    offset += acc[b - 1];
+    for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
+  }
+  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + v[j];
+}
+
+// The same over the squares of x.
+void PrefixSumsOfSquares(const double* x, size_t count, double* out) {
+  const size_t q = count / 4;
+  double acc[4] = {0.0, 0.0, 0.0, 0.0};
+  out[0] = 0.0;
+  for (size_t i = 0; i < q; ++i)
+    for (size_t b = 0; b < 4; ++b) {
+      const double v = x[b * q + i];
+      acc[b] += v * v;
+      out[b * q + i + 1] = acc[b];
+    }
+  double offset = 0.0;
+  for (size_t b = 1; b < 4; ++b) {
+    offset += acc[b - 1];
+    for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
+  }
+  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + x[j] * x[j];
+}
 
 // Offset of the vertex of the parabola through (-1, y0), (0, y1), (1, y2), within [-1, 1];
 // 0 when the three points do not open upwards.
@@ -62,8 +106,8 @@ PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
 void PitchTracker::DifferenceFunction(const double* x) {
   const auto n = static_cast<size_t>(n_);
   const auto w = static_cast<size_t>(window_);
-  energy_[0] = 0.0;
-  for (size_t j = 0; j < n; ++j) energy_[j + 1] = energy_[j] + x[j] * x[j];
+  const auto lags = static_cast<size_t>(maxLag_);
+  PrefixSumsOfSquares(x, n, energy_.data());
 
   // c(tau) = sum over j < W of x[j] x[j + tau]: the correlation of the first W samples with
   // the whole frame. With W + maxLag = n the circular correlation does not wrap for the
@@ -80,30 +124,86 @@ void PitchTracker::DifferenceFunction(const double* x) {
   }
   fft_.Inverse(specARe_.data(), specAIm_.data(), corr_.data());
 
+  // d(tau) = sum over j < W of (x[j] - x[j + tau])^2, expanded into the two windows'
+  // energies and the correlation (rounding can take a perfect repetition a hair below 0).
   const double head = energy_[w];
-  double running = 0.0;
   diff_[0] = 0.0;
+  for (size_t tau = 1; tau <= lags; ++tau)
+    diff_[tau] = std::max(0.0, head + (energy_[tau + w] - energy_[tau]) - 2.0 * corr_[tau]);
+  // d'(tau) = d(tau) / (mean of d(1) .. d(tau)); the running sums go into cmnd_ first.
+  PrefixSums(diff_.data() + 1, lags, cmnd_.data());
   cmnd_[0] = 1.0;
-  for (size_t tau = 1; tau <= static_cast<size_t>(maxLag_); ++tau) {
-    const double d = std::max(0.0, head + (energy_[tau + w] - energy_[tau]) - 2.0 * corr_[tau]);
-    diff_[tau] = d;
-    running += d;
-    cmnd_[tau] = running > 0.0 ? d * static_cast<double>(tau) / running : 1.0;
+  for (size_t tau = 1; tau <= lags; ++tau) {
+    const double running = cmnd_[tau];
+    cmnd_[tau] = running > 0.0 ? diff_[tau] * static_cast<double>(tau) / running : 1.0;
   }
 }
 
+double PitchTracker::DipNear(int lag) const {
+  double best = cmnd_[static_cast<size_t>(std::min(lag, maxLag_))];
+  for (int t = std::max(1, lag - kMultipleReach); t <= std::min(maxLag_, lag + kMultipleReach); ++t)
+    best = std::min(best, cmnd_[static_cast<size_t>(t)]);
+  return best;
+}
+
+int PitchTracker::BottomNear(int lag) const {
+  int best = std::min(lag, maxLag_);
+  for (int t = std::max(1, lag - kMultipleReach); t <= std::min(maxLag_, lag + kMultipleReach); ++t)
+    if (cmnd_[static_cast<size_t>(t)] < cmnd_[static_cast<size_t>(best)]) best = t;
+  return best;
+}
+
 int PitchTracker::ChoosePeriod() const {
-  double deepest = cmnd_[static_cast<size_t>(minLag_)];
-  for (int tau = minLag_; tau <= maxLag_; ++tau) deepest = std::min(deepest, cmnd_[static_cast<size_t>(tau)]);
-  const double accept = std::max(kAbsoluteDip, deepest + kDipMargin);
+  auto at = [&](int t) { return cmnd_[static_cast<size_t>(t)]; };
+  double deepest = at(minLag_);
+  for (int tau = minLag_; tau <= maxLag_; ++tau) deepest = std::min(deepest, at(tau));
+  const double accept = deepest + kDipMargin;
+
+  // The first dip near the deepest whose double (when it is in range) is a dip too: the
+  // repetition of a period repeats, a formant's ringing does not.
+  int chosen = -1;
   for (int tau = minLag_; tau <= maxLag_; ++tau) {
-    const double v = cmnd_[static_cast<size_t>(tau)];
-    if (v > accept) continue;
-    // Walk down to the bottom of this dip.
-    while (tau < maxLag_ && cmnd_[static_cast<size_t>(tau) + 1] <= cmnd_[static_cast<size_t>(tau)]) ++tau;
-    return tau;
+    if (at(tau) > accept) continue;
+    while (tau < maxLag_ && at(tau + 1) <= at(tau)) ++tau;
+    if (2 * tau > maxLag_ || DipNear(2 * tau) <= accept) {
+      chosen = tau;
+      break;
+    }
   }
-  return maxLag_;  // not reached: the deepest value always passes
+  if (chosen < 0) {
+    chosen = minLag_;
+    for (int tau = minLag_; tau <= maxLag_; ++tau)
+      if (at(tau) < at(chosen)) chosen = tau;
+  }
+
+  // Octave corrections, when at least two odd and two even multiples fit the lag range: while the odd multiples of the candidate are clearly shallower than
+  // its even ones, the true period is twice as long.
+  while (4 * chosen <= maxLag_) {
+    // The multiples of the period between lags, so the far ones do not drift off their dips.
+    const double period =
+        chosen > 1 && chosen < maxLag_
+            ? chosen + ParabolaVertex(at(chosen - 1), at(chosen), at(chosen + 1))
+            : chosen;
+    double odd = 0.0, even = 0.0;
+    int oddCount = 0, evenCount = 0;
+    for (int k = 1; RoundInt(k * period) <= maxLag_; ++k) {
+      const double depth = k == 1 ? at(chosen) : DipNear(RoundInt(k * period));
+      if (k % 2) {
+        odd += depth;
+        ++oddCount;
+      } else {
+        even += depth;
+        ++evenCount;
+      }
+    }
+    odd /= oddCount;
+    even /= evenCount;
+    if (odd <= kOddEvenRatio * even + kOddEvenFloor) break;
+    const int doubled = BottomNear(RoundInt(2 * period));
+    if (doubled <= chosen) break;
+    chosen = doubled;
+  }
+  return chosen;
 }
 
 double PitchTracker::RefinePeriod(int lag) const {
@@ -127,13 +227,19 @@ double PitchTracker::RefinePeriod(int lag) const {
   return base;
 }
 
-double PitchTracker::Clarity(double lag) const {
-  const int t = std::clamp(RoundInt(lag), 1, maxLag_);
+double PitchTracker::Confidence(int lag) const {
+  const int t = std::clamp(lag, 1, maxLag_);
   const auto w = static_cast<size_t>(window_);
   const auto tt = static_cast<size_t>(t);
   const double energies = energy_[w] + (energy_[tt + w] - energy_[tt]);
   if (!(energies > 0.0)) return 0.0;
-  return std::clamp(1.0 - diff_[tt] / energies, 0.0, 1.0);
+  // MPM's clarity: the correlation at the period against the two windows' energies. Dark
+  // noise (brown, rumble) keeps it high at every short lag, because it barely changes within
+  // one lag; YIN's cumulative-mean normalisation sees through that (its d' stays near or
+  // above 1 for noise of any colour), so the lower of the two is taken.
+  const double clarity = 1.0 - diff_[tt] / energies;
+  const double aperiodicity = cmnd_[tt];
+  return std::clamp(std::min(clarity, 1.0 - aperiodicity), 0.0, 1.0);
 }
 
 PitchEstimate PitchTracker::Analyze(const double* frame) {
@@ -146,18 +252,19 @@ PitchEstimate PitchTracker::Analyze(const double* frame) {
 
   const int lag = ChoosePeriod();
   const double period = RefinePeriod(lag);
-  estimate.confidence = Clarity(lag);
+  estimate.confidence = Confidence(lag);
   const double hz = settings_.sampleRate / period;
 
   bool voiced = estimate.levelDb >= settings_.silenceDb;
   if (voiced) {
     const bool continues =
         previousHz_ > 0.0 &&
-        std::abs(12.0 * std::log2(hz / previousHz_)) <= kContinuationSemitones;
+        std::abs(12.0 * std::log2(hz / previousHz_)) <= settings_.continuationSemitones;
     voiced = estimate.confidence >= settings_.voicedConfidence ||
              (continues && estimate.confidence >= settings_.continuedConfidence);
   }
   estimate.voiced = voiced;
+  estimate.candidateHz = hz;
   estimate.hz = voiced ? hz : 0.0;
   previousHz_ = estimate.hz;
   return estimate;

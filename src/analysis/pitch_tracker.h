@@ -8,12 +8,14 @@
 //  - YIN's cumulative-mean normalisation d'(tau) to pick the period: the first dip that
 //    comes close to the deepest one (which keeps the subharmonics, whose dips are as deep
 //    as the period's, from being taken), confirmed by the dips at its multiples;
-//  - the normalised correlation of MPM, 1 - d(tau) / (energy of both windows), at the chosen
-//    period as the confidence: 1 for a perfectly periodic frame, about 0 for noise;
+//  - as the confidence, the lower of MPM's normalised correlation 1 - d(tau) / (energy of
+//    both windows) and YIN's 1 - d'(tau) at the chosen period: 1 for a perfectly periodic
+//    frame, about 0 for noise of any colour;
 //  - refinement at the largest multiple of the period that fits the lag range, where a
 //    parabola through three lags gives the period to a small fraction of a sample;
 //  - a voicing decision from the confidence and the frame's level, with a lower confidence
-//    accepted when the pitch continues the previous frame's.
+//    accepted when the pitch continues the previous frame's (and, through
+//    ExtendVoicingBackward in voicing.h, the next frame's).
 
 #include <cstdint>
 #include <vector>
@@ -27,10 +29,11 @@ struct TrackerSettings {
   double minHz = 60.0;    // lowest pitch searched
   double maxHz = 1600.0;  // highest pitch searched
   // A frame is voiced when its confidence reaches this...
-  double voicedConfidence = 0.80;
+  double voicedConfidence = 0.85;
   // ...or reaches this lower one while its pitch stays within a semitone of the previous
-  // frame's voiced pitch.
-  double continuedConfidence = 0.60;
+  // frame's voiced pitch (continuationSemitones).
+  double continuedConfidence = 0.50;
+  double continuationSemitones = 1.0;
   // Frames whose RMS level lies below this (dB relative to a full-scale 1.0) are unvoiced.
   double silenceDb = -70.0;
 };
@@ -38,6 +41,7 @@ struct TrackerSettings {
 struct PitchEstimate {
   bool voiced = false;
   double hz = 0.0;          // the pitch of a voiced frame; 0 when unvoiced
+  double candidateHz = 0.0; // the best period's pitch, also of an unvoiced frame
   double confidence = 0.0;  // 0 .. 1
   double levelDb = 0.0;     // RMS of the frame in dB relative to full scale, at least -120
 };
@@ -66,8 +70,10 @@ class PitchTracker {
  private:
   void DifferenceFunction(const double* x);
   int ChoosePeriod() const;
+  double DipNear(int lag) const;  // smallest d' within a few lags of lag
+  int BottomNear(int lag) const;  // where that smallest d' lies
   double RefinePeriod(int lag) const;
-  double Clarity(double lag) const;
+  double Confidence(int lag) const;
 
   bool valid_ = false;
   int n_ = 0;

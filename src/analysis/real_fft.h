@@ -27,10 +27,6 @@ class RealFft {
   void Inverse(const double* re, const double* im, double* x);
 
  private:
-  // In-place complex transform of length m_ (exponent -) over the scratch arrays, whose
-  // contents are already in bit-reversed order.
-  void Butterflies(double* re, double* im) const;
-
   int n_ = 0;
   int m_ = 0;  // n / 2, the complex length
   std::vector<uint32_t> reversed_;  // bit-reversal of the indices 0 .. m - 1

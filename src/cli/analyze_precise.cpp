@@ -5,6 +5,7 @@
 #include "analysis/channel_pick.h"
 #include "analysis/frame_analysis.h"
 #include "analysis/pitch_tracker.h"
+#include "analysis/voicing.h"
 
 namespace tonamira {
 
@@ -32,6 +33,7 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
 
   std::vector<double> samples(static_cast<size_t>(options.frame));
   const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;
+  std::vector<PreciseRow> rows;
   if (fromPcm) {
     const uint64_t size = input.pcm.size();
     const uint64_t step = static_cast<uint64_t>(hop) * f.nBlockAlign;
@@ -45,22 +47,33 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
       result.timeSeconds =
           static_cast<double>(pos / f.nBlockAlign) / static_cast<double>(f.nSamplesPerSec);
       result.estimate = tracker.Analyze(samples.data());
-      row(result);
+      rows.push_back(result);
       if (progress) progress(static_cast<double>(pos + step) / static_cast<double>(size));
     }
-    return {};
+  } else {
+    const uint64_t bytesPerFrame16 = static_cast<uint64_t>(input.channels) * 2;
+    for (int64_t first = 0; first + options.frame <= input.frames; first += hop) {
+      FloatChannelToReal(input.samples + first * input.channels, options.frame, input.channels,
+                         options.channel, samples.data());
+      PreciseRow result;
+      result.framePos = static_cast<uint64_t>(first) * bytesPerFrame16;
+      result.timeSeconds = static_cast<double>(first) / static_cast<double>(input.sampleRate);
+      result.estimate = tracker.Analyze(samples.data());
+      rows.push_back(result);
+      if (progress)
+        progress(static_cast<double>(first + hop) / static_cast<double>(input.frames));
+    }
   }
-  const uint64_t bytesPerFrame16 = static_cast<uint64_t>(input.channels) * 2;
-  for (int64_t first = 0; first + options.frame <= input.frames; first += hop) {
-    FloatChannelToReal(input.samples + first * input.channels, options.frame, input.channels,
-                       options.channel, samples.data());
-    PreciseRow result;
-    result.framePos = static_cast<uint64_t>(first) * bytesPerFrame16;
-    result.timeSeconds = static_cast<double>(first) / static_cast<double>(input.sampleRate);
-    result.estimate = tracker.Analyze(samples.data());
-    row(result);
-    if (progress)
-      progress(static_cast<double>(first + hop) / static_cast<double>(input.frames));
+
+  // The voicing of a frame may lean on the frames after it: decide it over the whole sound,
+  // then hand the rows out.
+  std::vector<PitchEstimate> estimates;
+  estimates.reserve(rows.size());
+  for (const PreciseRow& r : rows) estimates.push_back(r.estimate);
+  ExtendVoicingBackward(estimates, settings);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    rows[i].estimate = estimates[i];
+    row(rows[i]);
   }
   return {};
 }
