@@ -57,7 +57,7 @@ BENCHMARK(BM_TrackerNoise);
 void BM_RealFftForward(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   RealFft fft(n);
-  std::vector<double> x(static_cast<size_t>(n), 0.25), re(static_cast<size_t>(n / 2 + 1)),
+  std::vector<float> x(static_cast<size_t>(n), 0.25f), re(static_cast<size_t>(n / 2 + 1)),
       im(static_cast<size_t>(n / 2 + 1));
   for (auto _ : state) {
     fft.Forward(x.data(), re.data(), im.data());

@@ -11,7 +11,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic             # metric substitutes for the Japanese UI fonts
   sox                              # demo and test sounds
+  libsndfile1-dev                  # tonamira-cli reads FLAC, Ogg, AIFF, float and 24-bit WAV
   aubio-tools                      # peer pitch tracker used for speed comparison
+  hyperfine                        # side-by-side timing in scripts/corpus/speed.sh
+  fluidsynth timgm6mb-soundfont musescore-general-soundfont-small  # tracker corpus:
+  espeak-ng python3                #   instruments, voices (scripts/corpus/make_corpus.py)
   pulseaudio pulseaudio-utils      # null-sink audio server for device tests
   gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick

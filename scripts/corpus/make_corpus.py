@@ -2,7 +2,7 @@
 """Generates the pitch-tracking corpus: sounds whose true pitch is known from how they were
 made, and sounds that have no pitch at all.
 
-    make_corpus.py OUTDIR [--set dev|heldout|all] [--ten-minutes]
+    make_corpus.py OUTDIR [--set dev|heldout|all]
 
 Two sets, made by the same recipes from different sources:
   dev      fluidsynth with the TimGM6mb soundfont, sox vibrato tones, espeak-ng English
@@ -36,7 +36,12 @@ import wave
 RATE = 44100
 TIMGM = "/usr/share/sounds/sf2/TimGM6mb.sf2"
 MUSESCORE = "/usr/share/sounds/sf3/MuseScore_General_Lite.sf3"
-ESPEAK_DATA = "/usr/lib/x86_64-linux-gnu/espeak-ng-data"
+
+
+def espeak_data_dir():
+    """espeak-ng names its data directory in its version line ("Data at: ...")."""
+    out = subprocess.run(["espeak-ng", "--version"], capture_output=True, text=True).stdout
+    return out.split("Data at:")[1].strip()
 
 # General MIDI program, name, lowest and highest MIDI note played (E2 = 40 .. C6 = 84),
 # kept inside each instrument's real range.
@@ -281,7 +286,7 @@ def make_dev(outdir):
                                   formants_a if i % 2 else formants_o))
     data_dir = tempfile.mkdtemp()
     try:
-        shutil.copytree(ESPEAK_DATA, os.path.join(data_dir, "espeak-ng-data"))
+        shutil.copytree(espeak_data_dir(), os.path.join(data_dir, "espeak-ng-data"))
         texts = ["all alone I roam along a lonely lane",
                  "my mellow llama will remain in Rome",
                  "we are all in a warm yellow room",
@@ -324,7 +329,7 @@ def make_heldout(outdir):
                                   formants_e if i % 2 else formants_u))
     data_dir = tempfile.mkdtemp()
     try:
-        shutil.copytree(ESPEAK_DATA, os.path.join(data_dir, "espeak-ng-data"))
+        shutil.copytree(espeak_data_dir(), os.path.join(data_dir, "espeak-ng-data"))
         texts = [("it", "la luna nera era in mano a Lino"),
                  ("es", "mi amor, la luna llena no miente"),
                  ("de", "wir waren allein im Wald am Meer")]

@@ -12,7 +12,8 @@
 //    both windows) and YIN's 1 - d'(tau) at the chosen period: 1 for a perfectly periodic
 //    frame, about 0 for noise of any colour;
 //  - refinement at the largest multiple of the period that fits the lag range, where a
-//    parabola through three lags gives the period to a small fraction of a sample;
+//    parabola through three lags, their differences summed afresh from the samples in
+//    double precision, gives the period to a small fraction of a sample;
 //  - a voicing decision from the confidence and the frame's level, with a lower confidence
 //    accepted when the pitch continues the previous frame's (and, through
 //    ExtendVoicingBackward in voicing.h, the next frame's).
@@ -73,6 +74,8 @@ class PitchTracker {
   double DipNear(int lag) const;  // smallest d' within a few lags of lag
   int BottomNear(int lag) const;  // where that smallest d' lies
   double RefinePeriod(int lag) const;
+  // d(lag - 1), d(lag), d(lag + 1) summed from the samples in double precision.
+  void ExactDifferences(int lag, double out[3]) const;
   double Confidence(int lag) const;
 
   bool valid_ = false;
@@ -85,7 +88,8 @@ class PitchTracker {
   double previousHz_ = 0.0;
 
   std::vector<double> energy_;  // energy_[j] = sum of x[i]^2 for i < j
-  std::vector<double> padded_, specARe_, specAIm_, specBRe_, specBIm_, corr_;
+  std::vector<float> frame_, padded_, specARe_, specAIm_, specBRe_, specBIm_, corr_;
+  const double* x_ = nullptr;  // the frame being analysed
   std::vector<double> diff_;  // d(tau)
   std::vector<double> cmnd_;  // d'(tau)
 };

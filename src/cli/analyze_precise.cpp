@@ -1,13 +1,26 @@
 #include "cli/analyze_precise.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/channel_pick.h"
 #include "analysis/frame_analysis.h"
 #include "analysis/pitch_tracker.h"
+#include "analysis/spectrum.h"
 #include "analysis/voicing.h"
 
 namespace tonamira {
+namespace {
+
+// Asks for the next frame's samples to be brought into the cache while this frame is being
+// tracked: the samples come straight from a freshly read block far larger than the cache.
+void PrefetchNextFrame(std::span<const uint8_t> data, uint64_t start, uint64_t bytes) {
+  constexpr uint64_t kLine = 64;
+  const uint64_t end = std::min<uint64_t>(data.size(), start + bytes);
+  for (uint64_t at = start; at < end; at += kLine) __builtin_prefetch(data.data() + at);
+}
+
+}  // namespace
 
 std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
                                 const std::function<void(const PreciseRow&)>& row,
@@ -40,6 +53,8 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
     for (uint64_t pos = 0; FrameWithin(size, pos, options.frame, f.nBlockAlign,
                                        f.wBitsPerSample, f.nChannels);
          pos += step) {
+      PrefetchNextFrame(input.pcm, pos + step, FrameBytes(options.frame, f.wBitsPerSample,
+                                                          f.nChannels));
       PcmChannelToReal(input.pcm.data() + pos, options.frame, f.wBitsPerSample, f.nChannels,
                        options.channel, samples.data());
       PreciseRow result;

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The whole tracker evaluation: makes the corpus (if it is not there), scores the precise
+# method, the window's method and aubiopitch on the dev and held-out sets, and times them.
+# Tables go to CORPUS_DIR/report.md.
+#
+#   scripts/corpus/run.sh [CORPUS_DIR] [TONAMIRA_CLI]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+corpus=${1:-corpus-data}
+cli=${2:-build/src/cli/tonamira-cli}
+for set in dev heldout; do
+  [ -f "$corpus/$set/manifest.json" ] || python3 scripts/corpus/make_corpus.py "$corpus" --set "$set"
+done
+{
+  for set in dev heldout; do
+    python3 scripts/corpus/score.py "$corpus/$set" --cli "$cli" --methods precise,window,aubio
+  done
+} | tee "$corpus/report.md"
+bash scripts/corpus/speed.sh "$corpus" "$cli"
