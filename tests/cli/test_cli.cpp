@@ -1,122 +1,11 @@
-// The command-line tool, run in-process on WAV files written to a temporary directory.
+// The command-line tool, run in-process on WAV files written to a temporary directory: the
+// window's method, its four columns, framing, and the tool's usage and failures.
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "cli/analyze.h"
-#include "cli/cli.h"
-#include "support/wav_bytes.h"
+#include "cli/cli_fixture.h"
 
 namespace tonamira {
+namespace cli_test {
 namespace {
-
-namespace fs = std::filesystem;
-
-using testing::CanonicalWav;
-using testing::FmtFields;
-
-struct Fmt {
-  uint16_t tag = 1;
-  uint16_t channels = 1;
-  uint32_t rate = 44100;
-  uint16_t bits = 16;
-  uint16_t blockAlign = 0;  // 0: channels * bits / 8
-};
-
-std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& samples) {
-  FmtFields fields;
-  fields.tag = f.tag;
-  fields.channels = f.channels;
-  fields.rate = f.rate;
-  fields.bits = f.bits;
-  fields.align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
-  fields.avg = f.rate * fields.align;
-  return CanonicalWav(fields, samples);
-}
-
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-
-// 16-bit samples of the sum of sines (frequency, amplitude) per channel, interleaved.
-std::vector<uint8_t> Tone16(int frames, const std::vector<std::vector<std::pair<double, double>>>& channels) {
-  std::vector<uint8_t> v;
-  for (int n = 0; n < frames; ++n) {
-    for (const auto& partials : channels) {
-      double s = 0.0;
-      for (auto [freq, amp] : partials) s += amp * std::sin(2.0 * M_PI * freq * n / 44100.0);
-      Put16(v, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s))));
-    }
-  }
-  return v;
-}
-
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tonamira-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-  }
-
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "tonamira-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    out_.str("");
-    err_.str("");
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
-  }
-
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(out_.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-
-  fs::path dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
-};
-
-struct Row {
-  double time;
-  uint64_t pos;
-  std::string pitch;
-  std::string level;
-};
-
-Row ParseRow(const std::string& line) {
-  Row r;
-  std::istringstream in(line);
-  std::string field;
-  std::getline(in, field, ',');
-  r.time = std::stod(field);
-  std::getline(in, field, ',');
-  r.pos = std::stoull(field);
-  std::getline(in, r.pitch, ',');
-  std::getline(in, r.level, ',');
-  return r;
-}
 
 TEST_F(CliTest, AnalyzesEveryWholeFrameAtHopSpacing) {
   const int frames = 44100;  // one second
@@ -124,7 +13,7 @@ TEST_F(CliTest, AnalyzesEveryWholeFrameAtHopSpacing) {
   ASSERT_EQ(Run({"analyze", path}), 0) << err_.str();
   const auto lines = Lines();
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], "time_s,frame_pos,pitch_hz,level");
+  EXPECT_EQ(lines[0], "time_s,frame_pos,pitch_hz,level,note,cents");
   // Frames of 2048 at a hop of 1024 sample frames, while a whole frame fits.
   const size_t expected = (frames - 2048) / 1024 + 1;
   ASSERT_EQ(lines.size(), expected + 1);
@@ -147,8 +36,8 @@ TEST_F(CliTest, SilenceGivesEmptyPitchAndLevel) {
   ASSERT_EQ(Run({"analyze", path, "--frame", "1024", "--hop", "1024"}), 0);
   const auto lines = Lines();
   ASSERT_EQ(lines.size(), 1u + 4u);
-  EXPECT_EQ(lines[1], "0.0000,0,,");
-  EXPECT_EQ(lines[4], "0.0697,6144,,");
+  EXPECT_EQ(lines[1], "0.0000,0,,,,");
+  EXPECT_EQ(lines[4], "0.0697,6144,,,,");
 }
 
 TEST_F(CliTest, StereoIsDetectedFromTheSecondChannel) {
@@ -188,12 +77,23 @@ TEST_F(CliTest, CutoffHidesTheFundamental) {
   EXPECT_NEAR(std::stoi(ParseRow(Lines()[1]).pitch), 1100, 3);
 }
 
-TEST_F(CliTest, SoundShorterThanOneFrameGivesOnlyTheHeader) {
+TEST_F(CliTest, SoundShorterThanOneFrameGivesTheHeaderAndANote) {
   const auto path = Write("short.wav", MakeWav({}, Tone16(2047, {{{440.0, 8000.0}}})));
-  ASSERT_EQ(Run({"analyze", path}), 0);
-  EXPECT_EQ(Lines().size(), 1u);
+  const std::string note = "tonamira-cli: " + path +
+                           ": note: the sound has 2047 sample frames, fewer than one analysis "
+                           "frame of 2048; no rows\n";
+  for (const char* method : {"window", "precise"}) {
+    ASSERT_EQ(Run({"analyze", path, "--method", method}), 0) << method;
+    EXPECT_EQ(Lines().size(), 1u) << method;
+    EXPECT_EQ(err_.str(), note) << method;
+  }
   ASSERT_EQ(Run({"analyze", path, "--frame", "256"}), 0);
   EXPECT_EQ(Lines().size(), 1u + (2047 - 256) / 128 + 1);
+  EXPECT_EQ(err_.str(), "");
+  ASSERT_EQ(Run({"info", path}), 0);
+  EXPECT_EQ(err_.str(), "tonamira-cli: " + path +
+                            ": note: the sound has 2047 sample frames, fewer than one analysis "
+                            "frame of 2048\n");
 }
 
 TEST_F(CliTest, MismatchedBlockAlignNeverReadsPastTheEnd) {
@@ -215,31 +115,41 @@ TEST_F(CliTest, InfoPrintsTheFormatRecord) {
   ASSERT_EQ(Run({"info", path}), 0);
   EXPECT_EQ(out_.str(),
             "wFormatTag: 1\nnChannels: 2\nnSamplesPerSec: 44100\nnAvgBytesPerSec: 176400\n"
-            "nBlockAlign: 4\nwBitsPerSample: 16\ncbSize: 0\ndata_bytes: 400\n");
+            "nBlockAlign: 4\nwBitsPerSample: 16\ncbSize: 0\ndata_bytes: 400\n"
+            "frames: 100\nduration_s: 0.002268\n");
 }
 
 TEST_F(CliTest, RejectedFilesExitTwoWithTheReadersMessage) {
-  Fmt floating;
-  floating.tag = 3;
-  const auto floatPath = Write("float.wav", MakeWav(floating, std::vector<uint8_t>(64, 0)));
-  Fmt deep;
-  deep.bits = 24;
-  const auto deepPath = Write("deep.wav", MakeWav(deep, std::vector<uint8_t>(3 * 4096, 0)));
+  // A damaged 16-bit WAV keeps the own reader's message: libsndfile is not asked.
+  const auto noData = Write("nodata.wav", testing::Bytes()
+                                              .Id("RIFF")
+                                              .U32(28)
+                                              .Id("WAVE")
+                                              .Chunk("fmt ", testing::FmtContent({}))
+                                              .bytes());
+  const auto text = Write("notes.txt", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o', '\n'});
   const std::string missing = (dir_ / "missing.wav").string();
+  const auto mono = Write("mono.wav", MakeWav({}, std::vector<uint8_t>(8192, 0)));
   const struct {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
-      {{"analyze", floatPath}, "tonamira-cli: " + floatPath + ": No fmttag\n"},
-      {{"info", floatPath}, "tonamira-cli: " + floatPath + ": No fmttag\n"},
+      {{"analyze", noData}, "tonamira-cli: " + noData + ": No data\n"},
+      {{"info", noData}, "tonamira-cli: " + noData + ": No data\n"},
       {{"analyze", missing}, "tonamira-cli: " + missing + ": No File\n"},
-      {{"analyze", deepPath},
-       "tonamira-cli: " + deepPath + ": cannot analyse 24-bit samples (8 or 16 bits only)\n"},
+      {{"analyze", mono, "--channel", "second"},
+       "tonamira-cli: " + mono + ": the sound has no second channel\n"},
+      {{"analyze", mono, "--channel", "second", "--method", "precise"},
+       "tonamira-cli: " + mono + ": the sound has no second channel\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args), 2) << c.message;
     EXPECT_EQ(err_.str(), c.message);
   }
+  // Neither reader knows a text file: the own reader's message, then libsndfile's.
+  EXPECT_EQ(Run({"analyze", text}), 2);
+  EXPECT_EQ(err_.str().rfind("tonamira-cli: " + text + ": No Wave (libsndfile: ", 0), 0u)
+      << err_.str();
 }
 
 TEST_F(CliTest, UsageErrorsExitOne) {
@@ -256,6 +166,12 @@ TEST_F(CliTest, UsageErrorsExitOne) {
       {"analyze", path, "--threshold", "-1"},
       {"analyze", path, "--cutoff", "nan"},
       {"analyze", path, "--bogus"},
+      {"analyze", path, "--method", "yin"},
+      {"analyze", path, "--channel", "third"},
+      {"analyze", path, "--channel", "0"},
+      {"analyze", path, "--a4", "0"},
+      {"analyze", path, "--a4", "-440"},
+      {"analyze", path, "--a4", "inf"},
   };
   for (const auto& args : cases) {
     EXPECT_EQ(Run(args), 1) << ::testing::PrintToString(args);
@@ -265,4 +181,5 @@ TEST_F(CliTest, UsageErrorsExitOne) {
 }
 
 }  // namespace
+}  // namespace cli_test
 }  // namespace tonamira

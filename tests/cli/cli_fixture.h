@@ -1,0 +1,124 @@
+#pragma once
+// The command-line tool run in-process on sound files written to a temporary directory:
+// the fixture and the helpers the command-line tests share.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/analyze.h"
+#include "cli/cli.h"
+#include "support/wav_bytes.h"
+
+namespace tonamira {
+namespace cli_test {
+
+namespace fs = std::filesystem;
+
+using testing::CanonicalWav;
+using testing::FmtFields;
+
+struct Fmt {
+  uint16_t tag = 1;
+  uint16_t channels = 1;
+  uint32_t rate = 44100;
+  uint16_t bits = 16;
+  uint16_t blockAlign = 0;  // 0: channels * bits / 8
+};
+
+inline std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& samples) {
+  FmtFields fields;
+  fields.tag = f.tag;
+  fields.channels = f.channels;
+  fields.rate = f.rate;
+  fields.bits = f.bits;
+  fields.align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
+  fields.avg = f.rate * fields.align;
+  return CanonicalWav(fields, samples);
+}
+
+inline void Put16(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(static_cast<uint8_t>(x));
+  v.push_back(static_cast<uint8_t>(x >> 8));
+}
+
+// 16-bit samples of the sum of sines (frequency, amplitude) per channel, interleaved.
+inline std::vector<uint8_t> Tone16(int frames, const std::vector<std::vector<std::pair<double, double>>>& channels) {
+  std::vector<uint8_t> v;
+  for (int n = 0; n < frames; ++n) {
+    for (const auto& partials : channels) {
+      double s = 0.0;
+      for (auto [freq, amp] : partials) s += amp * std::sin(2.0 * M_PI * freq * n / 44100.0);
+      Put16(v, static_cast<uint16_t>(static_cast<int16_t>(std::lround(s))));
+    }
+  }
+  return v;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tonamira-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "tonamira-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    out_.str("");
+    err_.str("");
+    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
+  }
+
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+struct Row {
+  double time;
+  uint64_t pos;
+  std::string pitch;
+  std::string level;
+};
+
+inline Row ParseRow(const std::string& line) {
+  Row r;
+  std::istringstream in(line);
+  std::string field;
+  std::getline(in, field, ',');
+  r.time = std::stod(field);
+  std::getline(in, field, ',');
+  r.pos = std::stoull(field);
+  std::getline(in, r.pitch, ',');
+  std::getline(in, r.level, ',');
+  return r;
+}
+
+}  // namespace cli_test
+}  // namespace tonamira

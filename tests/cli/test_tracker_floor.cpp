@@ -1,0 +1,138 @@
+// The precise tracker's floor on excerpts of the project's own corpus (committed under
+// tests/data/tracker, cut by scripts/corpus/make_test_excerpts.py): single notes of several
+// instruments with their onsets, a vibrato tone and a voice, and stretches of silence and
+// noise. The full corpus is scored by scripts/corpus/score.py; this guards the floor.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+namespace tonamira {
+namespace {
+
+const std::string kData = TONAMIRA_TRACKER_DATA;
+constexpr double kRate = 44100.0;
+constexpr int kFrame = 2048;
+
+struct Stretch {
+  double start, end, midiStart, midiEnd;
+  bool plucked;
+};
+
+// The pieces of truth grouped into their stretches of known pitch.
+std::vector<std::vector<Stretch>> ReadTruth() {
+  std::ifstream in(kData + "/truth.csv");
+  std::string line;
+  std::getline(in, line);  // header
+  std::vector<std::vector<Stretch>> stretches;
+  while (std::getline(in, line)) {
+    Stretch s{};
+    std::istringstream fields(line);
+    std::string id, kind, number;
+    std::getline(fields, id, ',');
+    std::getline(fields, kind, ',');
+    double* values[] = {&s.start, &s.end, &s.midiStart, &s.midiEnd};
+    for (double* v : values) {
+      std::getline(fields, number, ',');
+      *v = std::stod(number);
+    }
+    s.plucked = kind == "plucked";
+    const auto index = static_cast<size_t>(std::stoi(id));
+    if (index >= stretches.size()) stretches.resize(index + 1);
+    stretches[index].push_back(s);
+  }
+  return stretches;
+}
+
+// The mean true MIDI number over [t0, t1], which lies inside the stretch.
+double TrueMidi(const std::vector<Stretch>& stretch, double t0, double t1) {
+  const int points = 32;
+  double sum = 0.0;
+  for (int i = 0; i < points; ++i) {
+    const double t = t0 + (i + 0.5) * (t1 - t0) / points;
+    for (const Stretch& s : stretch)
+      if (t >= s.start - 1e-9 && t <= s.end + 1e-9) {
+        sum += s.midiStart + (s.midiEnd - s.midiStart) * (t - s.start) / (s.end - s.start);
+        break;
+      }
+  }
+  return sum / points;
+}
+
+// (frame start in seconds, pitch or 0) of every row of the precise method.
+std::vector<std::pair<double, double>> Track(const std::string& file) {
+  std::vector<std::string> args = {"tonamira-cli", "analyze", file, "--method", "precise"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, false), 0) << err.str();
+  std::vector<std::pair<double, double>> rows;
+  std::istringstream lines(out.str());
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) {
+    const auto first = line.find(',');
+    const auto second = line.find(',', first + 1);
+    const auto third = line.find(',', second + 1);
+    const std::string pitch = line.substr(second + 1, third - second - 1);
+    rows.emplace_back(std::stod(line.substr(0, first)), pitch.empty() ? 0.0 : std::stod(pitch));
+  }
+  return rows;
+}
+
+struct Score {
+  int frames = 0, correct = 0, octave = 0;
+};
+
+// Scores of the steady notes (with their onsets), the vibrato and the voice, and of the
+// plucked bass note, by the corpus scorer's rules: a frame counts when it lies wholly inside
+// a stretch; it is correct within 50 cents of the mean true pitch over the frame.
+std::pair<Score, Score> ScoreNotes() {
+  const auto truth = ReadTruth();
+  EXPECT_EQ(truth.size(), 10u);
+  Score steady, plucked;
+  for (const auto& [start, hz] : Track(kData + "/notes.flac")) {
+    const double end = start + kFrame / kRate;
+    for (const auto& stretch : truth) {
+      if (start < stretch.front().start - 1e-9 || end > stretch.back().end + 1e-9) continue;
+      Score& score = stretch.front().plucked ? plucked : steady;
+      ++score.frames;
+      if (hz <= 0.0) break;  // unvoiced: a miss
+      const double cents =
+          100.0 * (69.0 + 12.0 * std::log2(hz / 440.0) - TrueMidi(stretch, start, end));
+      if (std::abs(cents) <= 50.0) ++score.correct;
+      for (int k = 1; k <= 3; ++k) score.octave += std::abs(std::abs(cents) - 1200.0 * k) <= 50.0;
+      break;
+    }
+  }
+  return {steady, plucked};
+}
+
+TEST(TrackerFloor, NotesVoicesAndVibratoWithinFiftyCents) {
+  const auto [steady, plucked] = ScoreNotes();
+  ASSERT_GT(steady.frames, 300);
+  EXPECT_GE(steady.correct, 0.98 * steady.frames) << steady.correct << " of " << steady.frames;
+  EXPECT_LT(steady.octave, 0.01 * steady.frames) << steady.octave << " of " << steady.frames;
+  // The plucked bass: its first frames after the pluck carry no steady period and are
+  // reported unvoiced (about 5 of 32 frames); the rest must be right.
+  ASSERT_GT(plucked.frames, 25);
+  EXPECT_GE(plucked.correct, 0.8 * plucked.frames) << plucked.correct << " of " << plucked.frames;
+  EXPECT_EQ(plucked.octave, 0);
+}
+
+TEST(TrackerFloor, SilenceAndNoiseUnvoiced) {
+  const auto rows = Track(kData + "/noise.flac");
+  ASSERT_GT(rows.size(), 90u);
+  size_t unvoiced = 0;
+  for (const auto& row : rows) unvoiced += row.second == 0.0;
+  EXPECT_GE(unvoiced, 0.95 * static_cast<double>(rows.size())) << unvoiced << " of " << rows.size();
+}
+
+}  // namespace
+}  // namespace tonamira
