@@ -50,7 +50,7 @@ def main():
             seg = next(s for s in manifest[name]["segments"] if s[2] == midi)
             start, length = seg[0] - LEAD_S, seg[1] - seg[0] + LEAD_S
             part = os.path.join(tmp, f"n{len(parts)}.wav")
-            subprocess.run(["sox", os.path.join(dev, name), part, "trim", f"{start:.4f}",
+            subprocess.run(["sox", "-R", os.path.join(dev, name), part, "trim", f"{start:.4f}",
                             f"{length:.4f}"], check=True)
             kind = "plucked" if "bass" in name and "bassoon" not in name else "steady"
             truth.append((len(parts), kind, at + LEAD_S, at + length, midi, midi))
@@ -59,7 +59,7 @@ def main():
         for name, start, length in OTHER:
             part = os.path.join(tmp, f"n{len(parts)}.wav")
             # The voice is made at 22050 Hz; the joined file is 44100 Hz throughout.
-            subprocess.run(["sox", os.path.join(dev, name), part, "trim", str(start), str(length),
+            subprocess.run(["sox", "-R", os.path.join(dev, name), part, "trim", str(start), str(length),
                             "rate", "-v", "44100"], check=True)
             for s in manifest[name]["segments"]:
                 a, b = max(s[0], start), min(s[1], start + length)
@@ -68,14 +68,14 @@ def main():
                     truth.append((len(parts), "steady", at + a - start, at + b - start, f(a), f(b)))
             parts.append(part)
             at += length
-        subprocess.run(["sox", *parts, "-b", "16", os.path.join(out, "notes.flac")], check=True)
+        subprocess.run(["sox", "-R", *parts, "-b", "16", os.path.join(out, "notes.flac")], check=True)
         noise_parts = []
         for name, start, length in NOISE:
             part = os.path.join(tmp, f"z{len(noise_parts)}.wav")
-            subprocess.run(["sox", os.path.join(dev, name), part, "trim", str(start), str(length)],
+            subprocess.run(["sox", "-R", os.path.join(dev, name), part, "trim", str(start), str(length)],
                            check=True)
             noise_parts.append(part)
-        subprocess.run(["sox", *noise_parts, "-b", "16", os.path.join(out, "noise.flac")],
+        subprocess.run(["sox", "-R", *noise_parts, "-b", "16", os.path.join(out, "noise.flac")],
                        check=True)
     with open(os.path.join(out, "truth.csv"), "w") as f:
         f.write("stretch,kind,start_s,end_s,midi_start,midi_end\n")
