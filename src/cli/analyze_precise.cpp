@@ -1,6 +1,5 @@
 #include "cli/analyze_precise.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "analysis/channel_pick.h"
@@ -10,22 +9,11 @@
 #include "analysis/voicing.h"
 
 namespace tonamira {
-namespace {
-
-// Asks for the next frame's samples to be brought into the cache while this frame is being
-// tracked: the samples come straight from a freshly read block far larger than the cache.
-void PrefetchNextFrame(std::span<const uint8_t> data, uint64_t start, uint64_t bytes) {
-  constexpr uint64_t kLine = 64;
-  const uint64_t end = std::min<uint64_t>(data.size(), start + bytes);
-  for (uint64_t at = start; at < end; at += kLine) __builtin_prefetch(data.data() + at);
-}
-
-}  // namespace
-
 std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
                                 const std::function<void(const PreciseRow&)>& row,
                                 const std::function<void(double)>& progress) {
   const bool fromPcm = input.samples == nullptr;
+  if (fromPcm && input.pcm == nullptr) return "no samples";
   const WaveFormat& f = input.format;
   if (fromPcm) {
     if (!AnalysableBits(f.wBitsPerSample))
@@ -48,15 +36,16 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
   const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;
   std::vector<PreciseRow> rows;
   if (fromPcm) {
-    const uint64_t size = input.pcm.size();
+    const uint64_t size = input.pcm->size();
     const uint64_t step = static_cast<uint64_t>(hop) * f.nBlockAlign;
+    const uint64_t frameBytes = FrameBytes(options.frame, f.wBitsPerSample, f.nChannels);
     for (uint64_t pos = 0; FrameWithin(size, pos, options.frame, f.nBlockAlign,
                                        f.wBitsPerSample, f.nChannels);
          pos += step) {
-      PrefetchNextFrame(input.pcm, pos + step, FrameBytes(options.frame, f.wBitsPerSample,
-                                                          f.nChannels));
-      PcmChannelToReal(input.pcm.data() + pos, options.frame, f.wBitsPerSample, f.nChannels,
-                       options.channel, samples.data());
+      const uint8_t* bytes = input.pcm->At(pos, frameBytes);
+      if (!bytes) return "No read";  // the file shrank or failed while it was being read
+      PcmChannelToReal(bytes, options.frame, f.wBitsPerSample, f.nChannels, options.channel,
+                       samples.data());
       PreciseRow result;
       result.framePos = pos;
       result.timeSeconds =

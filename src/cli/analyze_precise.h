@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 
 #include "cli/analyze.h"
 #include "cli/csv_rows.h"
+#include "cli/pcm_bytes.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -18,7 +18,7 @@ namespace tonamira {
 // floats (full scale 1.0) from libsndfile, whose byte positions are counted as in their
 // 16-bit form.
 struct PreciseInput {
-  std::span<const uint8_t> pcm;
+  PcmBytes* pcm = nullptr;  // read forwards, frame after frame
   WaveFormat format;
   const float* samples = nullptr;
   int64_t frames = 0;

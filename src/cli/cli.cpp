@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/analyze.h"
 #include "cli/analyze_precise.h"
 #include "cli/csv_rows.h"
 #include "cli/input_sound.h"
+#include "cli/pcm_bytes.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -244,8 +246,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
     return UsageError(err, "--a4 must be a positive number of hertz");
 
   const std::string file = positional[1].toStdString();
-  const InputSound sound = OpenInput(file, command == "info" ? InputPurpose::kInfo
-                                                             : InputPurpose::kAnalyze);
+  const InputPurpose purpose = command == "info" ? InputPurpose::kInfo
+                               : precise          ? InputPurpose::kStream
+                                                  : InputPurpose::kAnalyze;
+  InputSound sound = OpenInput(file, purpose);
   if (!sound.ok) {
     err << "tonamira-cli: " << file << ": " << sound.message << '\n';
     return kExitRejected;
@@ -276,6 +280,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
   auto onProgress = [&](double fraction) { progress.Update(fraction); };
   std::string problem;
   if (precise) {
+    std::optional<StreamedPcmBytes> streamed;
     PreciseInput input;
     if (sound.viaSndfile) {
       input.samples = sound.other.samples.data();
@@ -283,8 +288,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
       input.channels = sound.other.channels;
       input.sampleRate = static_cast<uint32_t>(sound.other.sampleRate);
     } else {
-      input.pcm = std::span<const uint8_t>(sound.wav.data.get(), sound.wav.size);
-      input.format = sound.wav.format;
+      streamed.emplace(*sound.source, sound.where.offset, sound.where.size);
+      input.pcm = &*streamed;
+      input.format = sound.where.format;
     }
     problem = AnalyzeSoundPrecise(
         input, options,

@@ -8,25 +8,73 @@ namespace {
 // The own reader's refusals after which another reader may still know the file: no RIFF
 // WAVE at all (FLAC, Ogg, AIFF, ...) and a format tag other than PCM (float, extensible,
 // compressed WAV). Any other refusal is a damaged WAV and keeps the own reader's message.
-bool AnotherReaderMayTake(const WavReadResult& wav) {
-  return wav.message == "No Wave" || wav.message == "No fmttag";
+bool AnotherReaderMayTake(const std::string& message) {
+  return message == "No Wave" || message == "No fmttag";
+}
+
+// libsndfile's reading of a file the own reader did not keep; ownMessage is the own reader's
+// refusal, or empty when it took the file but its bit depth is not analysed.
+InputSound WithSndfile(InputSound sound, const std::filesystem::path& path,
+                       const std::string& ownMessage, int ownBits) {
+  sound.other = ReadWithSndfile(path);
+  if (!sound.other.ok) {
+    sound.message = ownMessage.empty() ? "cannot analyse " + std::to_string(ownBits) +
+                                             "-bit samples (libsndfile: " + sound.other.message +
+                                             ")"
+                                       : ownMessage + " (libsndfile: " + sound.other.message + ")";
+    return sound;
+  }
+  sound.ok = true;
+  sound.viaSndfile = true;
+  sound.streamed = false;
+  sound.source.reset();
+  sound.wav.data.reset();  // the own reader's copy of a file libsndfile took is not needed
+  return sound;
 }
 
 }  // namespace
 
-int InputSound::channels() const { return viaSndfile ? other.channels : wav.format.nChannels; }
+int InputSound::channels() const { return viaSndfile ? other.channels : ownFormat().nChannels; }
 
 uint32_t InputSound::sampleRate() const {
-  return viaSndfile ? static_cast<uint32_t>(other.sampleRate) : wav.format.nSamplesPerSec;
+  return viaSndfile ? static_cast<uint32_t>(other.sampleRate) : ownFormat().nSamplesPerSec;
 }
 
 int64_t InputSound::frames() const {
   if (viaSndfile) return other.frames;
-  return wav.format.nBlockAlign ? wav.size / wav.format.nBlockAlign : 0;
+  const uint32_t bytes = streamed ? where.size : wav.size;
+  return ownFormat().nBlockAlign ? bytes / ownFormat().nBlockAlign : 0;
 }
 
 InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
   InputSound sound;
+  if (purpose == InputPurpose::kStream) {
+    sound.source = std::make_unique<FileByteSource>(path);
+    if (!sound.source->IsOpen()) {
+      sound.message = "No File";
+      return sound;
+    }
+    sound.where = LocateWavData(*sound.source, WaveFormat{});
+    if (!sound.where.ok) {
+      if (!AnotherReaderMayTake(sound.where.message)) {
+        sound.message = sound.where.message;
+        return sound;
+      }
+      const std::string ownMessage = sound.where.message;
+      return WithSndfile(std::move(sound), path, ownMessage, 0);
+    }
+    const int ownBits = sound.where.format.wBitsPerSample;
+    if (!AnalysableBits(ownBits)) return WithSndfile(std::move(sound), path, "", ownBits);
+    // The own reader's last check: a data chunk that yields no bytes.
+    if (sound.where.size == 0) {
+      sound.message = "No read";
+      return sound;
+    }
+    sound.ok = true;
+    sound.streamed = true;
+    return sound;
+  }
+
   sound.wav = ReadWavFile(path, WaveFormat{});
   const bool ownReaderKeeps =
       sound.wav.ok &&
@@ -35,22 +83,13 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
     sound.ok = true;
     return sound;
   }
-  if (!sound.wav.ok && !AnotherReaderMayTake(sound.wav)) {
+  if (!sound.wav.ok && !AnotherReaderMayTake(sound.wav.message)) {
     sound.message = sound.wav.message;
     return sound;
   }
-  sound.other = ReadWithSndfile(path);
-  if (!sound.other.ok) {
-    sound.message = sound.wav.ok ? "cannot analyse " +
-                                       std::to_string(sound.wav.format.wBitsPerSample) +
-                                       "-bit samples (libsndfile: " + sound.other.message + ")"
-                                 : sound.wav.message + " (libsndfile: " + sound.other.message + ")";
-    return sound;
-  }
-  sound.ok = true;
-  sound.viaSndfile = true;
-  sound.wav.data.reset();  // the own reader's copy of a file libsndfile took is not needed
-  return sound;
+  const std::string ownMessage = sound.wav.ok ? std::string() : sound.wav.message;
+  const int ownBits = sound.wav.format.wBitsPerSample;
+  return WithSndfile(std::move(sound), path, ownMessage, ownBits);
 }
 
 PcmView MakePcmView(const InputSound& sound) {

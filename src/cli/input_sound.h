@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/sndfile_reader.h"
+#include "sound/riff.h"
 #include "sound/wav_reader.h"
 #include "sound/wave_format.h"
 
@@ -17,15 +19,22 @@ namespace tonamira {
 enum class InputPurpose {
   kInfo,     // any file the own reader accepts stays with it, whatever its bit depth
   kAnalyze,  // the own reader keeps only the 8- and 16-bit files the analysis reads
+  kStream,   // as kAnalyze, but the own reader's files are located, not read: their samples
+             // are streamed (StreamedPcmBytes) by the precise method
 };
 
 struct InputSound {
   bool ok = false;
   std::string message;  // why neither reader took the file
   bool viaSndfile = false;
-  WavReadResult wav;    // the own reader's result (also kept when libsndfile took over)
-  SndfileSound other;   // libsndfile's sound, when viaSndfile
+  bool streamed = false;  // kStream: the samples are left in the file (source, where)
+  WavReadResult wav;      // the own reader's result (also kept when libsndfile took over)
+  std::unique_ptr<FileByteSource> source;
+  WavDataLocation where;
+  SndfileSound other;     // libsndfile's sound, when viaSndfile
 
+  // The own reader's format record (of the read or of the located file).
+  const WaveFormat& ownFormat() const { return streamed ? where.format : wav.format; }
   int channels() const;
   uint32_t sampleRate() const;
   int64_t frames() const;  // whole sample frames

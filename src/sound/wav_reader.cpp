@@ -19,48 +19,61 @@ WavReadResult Fail(WavReadResult& result, const char* message) {
 
 }  // namespace
 
-WavReadResult ReadWav(ByteSource& source, const WaveFormat& previousFormat,
-                      const AllocationFault& fault) {
-  WavReadResult result;
-  result.format = previousFormat;
+WavDataLocation LocateWavData(ByteSource& source, const WaveFormat& previousFormat) {
+  WavDataLocation where;
+  where.format = previousFormat;
+  auto fail = [&](const char* message) {
+    where.message = message;
+    return where;
+  };
 
   const auto riff = FindRiffForm(source, kFourCCWave);
-  if (!riff) return Fail(result, "No Wave");
+  if (!riff) return fail("No Wave");
   const uint64_t innerBegin = RiffInnerBegin(*riff);
   const uint64_t innerEnd = RiffInnerEnd(*riff, source);
 
   const auto fmt = FindChunk(source, kFourCCFmt, innerBegin, innerEnd);
-  if (!fmt) return Fail(result, "No fmt");
+  if (!fmt) return fail("No fmt");
 
   const uint32_t fmtCount = std::min(kFmtBytesRead, fmt->size);
   uint8_t fmtBytes[kFmtBytesRead] = {};
-  if (source.ReadAt(fmt->contentOffset, fmtBytes, fmtCount) < fmtCount) {
-    return Fail(result, "No fmtSize");
-  }
-  OverlayWaveFormat(result.format, fmtBytes, static_cast<int>(fmtCount));
+  if (source.ReadAt(fmt->contentOffset, fmtBytes, fmtCount) < fmtCount) return fail("No fmtSize");
+  OverlayWaveFormat(where.format, fmtBytes, static_cast<int>(fmtCount));
 
-  if (result.format.wFormatTag != kFormatPcm) return Fail(result, "No fmttag");
+  if (where.format.wFormatTag != kFormatPcm) return fail("No fmttag");
   // A format that cannot be framed: every frame position is aligned to the block, every
   // frame steps through the channels, and the play position is measured in samples.
-  if (result.format.nChannels == 0) return Fail(result, "No channels");
-  if (result.format.nBlockAlign == 0) return Fail(result, "No blockalign");
-  if (result.format.nSamplesPerSec == 0) return Fail(result, "No samplerate");
+  if (where.format.nChannels == 0) return fail("No channels");
+  if (where.format.nBlockAlign == 0) return fail("No blockalign");
+  if (where.format.nSamplesPerSec == 0) return fail("No samplerate");
 
   const auto data = FindChunk(source, kFourCCData, fmt->NextOffset(), innerEnd);
-  if (!data) return Fail(result, "No data");
+  if (!data) return fail("No data");
 
-  // The block is bounded by what the file holds after the data chunk header, never by the
-  // declared size alone, so a lying header cannot demand memory the file does not back.
+  // Bounded by what the file holds after the data chunk header, never by the declared size
+  // alone, so a lying header cannot demand memory the file does not back.
   const uint64_t available =
       source.Size() > data->contentOffset ? source.Size() - data->contentOffset : 0;
-  const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(data->size, available));
+  where.offset = data->contentOffset;
+  where.size = static_cast<uint32_t>(std::min<uint64_t>(data->size, available));
+  where.ok = true;
+  return where;
+}
+
+WavReadResult ReadWav(ByteSource& source, const WaveFormat& previousFormat,
+                      const AllocationFault& fault) {
+  WavReadResult result;
+  const WavDataLocation where = LocateWavData(source, previousFormat);
+  result.format = where.format;
+  if (!where.ok) return Fail(result, where.message.c_str());
+  const uint32_t wanted = where.size;
 
   if (fault && fault("WaveData")) return Fail(result, "No pwavedata");
   result.data.reset(new (std::nothrow) uint8_t[std::max<uint32_t>(wanted, 1)]);
   if (!result.data) return Fail(result, "No pwavedata");
 
   // Straight into the sample block: the samples are held in memory once.
-  const uint64_t got = wanted > 0 ? source.ReadAt(data->contentOffset, result.data.get(), wanted) : 0;
+  const uint64_t got = wanted > 0 ? source.ReadAt(where.offset, result.data.get(), wanted) : 0;
   if (got == 0) return Fail(result, "No read");
 
   result.size = static_cast<uint32_t>(got);

@@ -38,6 +38,19 @@ struct WavReadResult {
 WavReadResult ReadWav(ByteSource& source, const WaveFormat& previousFormat,
                       const AllocationFault& fault = {});
 
+// Where the samples of the first RIFF "WAVE" chunk lie, found by the same checks, in the same
+// order and with the same messages as ReadWav up to "No data", without reading them. size is
+// what ReadWav would read: the data chunk's declared size cut to the bytes the source holds
+// after the chunk header. Lets a caller stream the samples instead of holding them all.
+struct WavDataLocation {
+  bool ok = false;
+  std::string message;  // empty on success
+  WaveFormat format;    // as WavReadResult::format
+  uint64_t offset = 0;  // of the first sample byte
+  uint32_t size = 0;
+};
+WavDataLocation LocateWavData(ByteSource& source, const WaveFormat& previousFormat);
+
 // The file at path; "No File" when it cannot be opened as a regular file.
 WavReadResult ReadWavFile(const std::filesystem::path& path, const WaveFormat& previousFormat,
                           const AllocationFault& fault = {});

@@ -4,7 +4,12 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
+#include "cli/analyze_precise.h"
 #include "cli/cli_fixture.h"
+#include "cli/pcm_bytes.h"
+#include "sound/wav_reader.h"
 
 namespace tonamira {
 namespace cli_test {
@@ -199,6 +204,64 @@ TEST_F(CliTest, HelpExplainsEveryColumnAndTheChannelRule) {
                            "confidence", "--a4", "--channel", "--method", "second channel",
                            "usage:"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
+}
+
+TEST_F(CliTest, PreciseMethodStreamsTheSamplesItTracks) {
+  // The tool streams an own-reader WAV through a sliding window; with a window of a few
+  // kilobytes (many slides, frames straddling them) the rows equal those of the whole block
+  // in memory, for stereo 16-bit and mono 8-bit sound and an odd hop.
+  Fmt stereo;
+  stereo.channels = 2;
+  Fmt eight;
+  eight.bits = 8;
+  std::vector<uint8_t> eightBit;
+  for (int n = 0; n < 30000; ++n)
+    eightBit.push_back(static_cast<uint8_t>(128 + std::lround(90.0 * std::sin(2.0 * M_PI * 196.0 * n / 44100.0))));
+  const struct {
+    std::vector<uint8_t> file;
+    ChannelChoice channel;
+  } cases[] = {
+      {MakeWav(stereo, Tone16(30000, {{{220.0, 8000.0}}, {{330.0, 6000.0}, {660.0, 2000.0}}})),
+       ChannelChoice::kMix},
+      {MakeWav(eight, eightBit), ChannelChoice::kWindowRule},
+  };
+  for (const auto& c : cases) {
+    const auto read = ReadWavBytes(c.file, WaveFormat{});
+    ASSERT_TRUE(read.ok);
+    AnalyzeOptions options;
+    options.hop = 777;
+    options.channel = c.channel;
+    auto rows = [&](PcmBytes& bytes) {
+      PreciseInput input;
+      input.pcm = &bytes;
+      input.format = read.format;
+      std::string text;
+      EXPECT_EQ(AnalyzeSoundPrecise(input, options,
+                                    [&](const PreciseRow& row) { AppendPreciseRow(text, row, 440.0); }),
+                "");
+      return text;
+    };
+    SpanPcmBytes whole(std::span<const uint8_t>(read.data.get(), read.size));
+    SpanByteSource file(c.file);
+    StreamedPcmBytes streamed(file, 44, read.size, 5000);
+    const std::string expected = rows(whole);
+    EXPECT_GT(std::count(expected.begin(), expected.end(), '\n'), 30);
+    EXPECT_EQ(rows(streamed), expected);
+  }
+}
+
+TEST_F(CliTest, PreciseMethodTakesTheBytesATruncatedFileHolds) {
+  // The data chunk declares a second more than the file holds: both methods analyse the
+  // frames that fit in what is there, as the window's reader would load it.
+  auto file = MakeWav({}, Tone16(20000, {{{440.0, 8000.0}}}));
+  const uint32_t declared = 2 * (20000 + 44100);
+  for (int i = 0; i < 4; ++i) file[40 + static_cast<size_t>(i)] = static_cast<uint8_t>(declared >> (8 * i));
+  const auto path = Write("truncated.wav", file);
+  ASSERT_EQ(Run({"analyze", path}), 0) << err_.str();
+  const size_t windowRows = Lines().size();
+  ASSERT_EQ(Run({"analyze", path, "--method", "precise"}), 0) << err_.str();
+  EXPECT_EQ(Lines().size(), windowRows);
+  EXPECT_EQ(windowRows, 1u + (20000 - 2048) / 1024 + 1);
 }
 
 }  // namespace

@@ -314,5 +314,30 @@ TEST_F(ReadWavFileTest, DeclaredDataLongerThanTheFileOnDisk) {
   EXPECT_EQ(Samples(r), Ramp(300));
 }
 
+// LocateWavData is ReadWav without the reading: on every truncation of a file and every
+// declared data size, it fails with ReadWav's message (up to "No data") or finds exactly the
+// bytes ReadWav reads.
+TEST(LocateWavData, AgreesWithReadWavOnEveryTruncationAndDeclaredSize) {
+  for (uint32_t declared : {40u, 41u, 4096u, 0xFFFFFFFFu}) {
+    auto file = CanonicalWav(FmtFields{}, Ramp(40));
+    for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<uint8_t>(declared >> (8 * i));
+    for (size_t length = 0; length <= file.size(); ++length) {
+      const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+      const auto read = ReadWavBytes(cut, kStartupFormat);
+      SpanByteSource source(cut);
+      const auto where = LocateWavData(source, kStartupFormat);
+      EXPECT_EQ(where.format, read.format) << declared << " " << length;
+      if (!where.ok) {
+        EXPECT_EQ(where.message, read.message) << declared << " " << length;
+        EXPECT_FALSE(read.ok);
+        continue;
+      }
+      EXPECT_EQ(where.offset, 44u);
+      EXPECT_EQ(where.size, read.ok ? read.size : 0u) << declared << " " << length;
+      EXPECT_EQ(read.ok, where.size > 0) << declared << " " << length;  // else "No read"
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tonamira
