@@ -37,20 +37,12 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
 
   // A frame must fit both as positions step (block alignments) and as the reader steps
   // through it (channels x sample width): a malformed block align must not let the reader
-  // run past the end.
+  // run past the end. PcmFrame::Readable checks both.
   const uint64_t size = data.size();
   const uint64_t step = static_cast<uint64_t>(hop) * format.nBlockAlign;
-  auto fits = [&](uint64_t pos) {
-    return FrameWithin(size, pos, options.frame, format.nBlockAlign, format.wBitsPerSample,
-                       format.nChannels);
-  };
-
-  PcmFrame frame;
-  frame.length = options.frame;
-  frame.bits = format.wBitsPerSample;
-  frame.channels = format.nChannels;
-  for (uint64_t pos = 0; fits(pos); pos += step) {
-    frame.data = data.data() + pos;
+  PcmFrame frame{data, 0, options.frame, format.nChannels, format.wBitsPerSample,
+                 format.nBlockAlign};
+  for (uint64_t pos = 0; (frame.offset = pos, frame.Readable()); pos += step) {
     FrameRow result;
     result.framePos = pos;
     result.timeSeconds =

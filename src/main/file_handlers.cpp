@@ -107,10 +107,8 @@ void FormMain::SaveClick() {
   }
   name = SaveNameWithSuffix(name);
 
-  const std::span<const uint8_t> bytes = CurrentSoundBytes();
-  const uint32_t count = static_cast<uint32_t>(
-      Sound.WaveDataSize > 0 ? std::min<size_t>(bytes.size(), static_cast<size_t>(Sound.WaveDataSize))
-                             : 0);
+  const std::span<const uint8_t> bytes = Sound.Bytes();
+  const auto count = static_cast<uint32_t>(bytes.size());
   const WavWriteResult written =
       WriteWavFile(PathFromDialog(name), Sound.WaveFormat, bytes.data(), count);
   if (!written.ok) {

@@ -7,8 +7,6 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <new>
-
 namespace tonamira {
 
 namespace {
@@ -132,15 +130,6 @@ FormMain::~FormMain() {
 void FormMain::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
-}
-
-bool FormMain::Allocate(ByteBlock& block, size_t bytes, const char* name) {
-  block.Reset();
-  if (fault_ && fault_(name)) return false;
-  block.data.reset(new (std::nothrow) uint8_t[bytes]());
-  if (!block.data) return false;
-  block.size = bytes;
-  return true;
 }
 
 void FormMain::BuildControls() {

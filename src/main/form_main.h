@@ -18,11 +18,16 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "analysis/detection.h"
+#include "analysis/frame.h"
 #include "analysis/spectrum.h"
+#include "analysis/spectrum_peaks.h"
 #include "main/services.h"
 #include "main/toolkit.h"
+#include "sound/byte_block.h"
+#include "sound/current_sound.h"
 #include "sound/wave_format.h"
 #include "synth/note_table.h"
 
@@ -32,40 +37,11 @@ inline constexpr const char* kWindowCaption = "トナミラver1.24";
 inline constexpr int kClientWidth = 800;
 inline constexpr int kClientHeight = 600;
 inline constexpr int kHarmonicLabelCount = 10;
-inline constexpr int kPlayHeaderBytes = 32;                 // one device buffer header
 inline constexpr int32_t kWaveDataCapacity = 30 * 44100;    // 1,323,000 bytes
 inline constexpr int32_t kStartupSoundBytes = 44100;        // half a second, 16-bit mono
 
-// A raw byte block with its size; empty when data is null.
-struct ByteBlock {
-  std::unique_ptr<uint8_t[]> data;
-  size_t size = 0;
-  explicit operator bool() const { return data != nullptr; }
-  void Reset() {
-    data.reset();
-    size = 0;
-  }
-};
-
 // Platform device handle; 0 means none. The audio device layer gives it meaning.
 using DeviceHandle = intptr_t;
-
-// The current sound, its format and the sound kept aside while the mixer's tone plays.
-struct SoundState {
-  ByteBlock OwnedWaveData;          // the block WaveData refers to while it owns the sound
-  uint8_t* WaveData = nullptr;      // the current sound: OwnedWaveData or, set aside, MixBuffer
-  int32_t WaveDataSize = 0;         // bytes
-  ::tonamira::WaveFormat WaveFormat;
-  uint32_t FramePos = 0;            // byte offset of the analysed frame
-  ByteBlock PlayHeader;             // the one 32-byte device buffer header
-  int32_t RecBits = 0, RecRate = 0, RecChannels = 0;  // format of the current sound
-  int32_t OutBits = 0, OutRate = 0, OutChannels = 0;  // last loaded or recorded sound
-  bool SoundSetAside = false;       // the mixer's tone is current; WaveData does not own it
-  ByteBlock SavedWaveData;          // the sound kept aside (owned)
-  int32_t SavedWaveDataSize = 0;
-  uint32_t RecPos = 0;              // bytes recorded so far
-  double RecChunkSeconds = 0.0;
-};
 
 // Devices and the flags the device handlers share.
 struct DeviceState {
@@ -93,6 +69,7 @@ struct AnalysisState {
   int32_t VoiceprintBins = 0;
   bool CaptureNoise = false;
   double SpectrumPeakMax = 0.0;     // largest peak height of the last spectrum drawn
+  std::vector<SpectrumPeak> SpectrumPeaks;   // the peaks of the channel being drawn
   int32_t LevelOk = 1;              // cleared when a 16-bit frame is too loud to analyse
   DetectionState Detection;         // peak lists, DetectedFreq, DetectedLevel
   FftPlanCache Plans;               // transform plans of the frame lengths in use
@@ -136,7 +113,7 @@ class FormMain : public QWidget {
   ~FormMain() override;
 
   // ---- state, owned for the life of the window
-  SoundState Sound;
+  CurrentSound Sound;
   DeviceState Devices;
   AnalysisState Analysis;
   DisplayState Display;
@@ -204,10 +181,7 @@ class FormMain : public QWidget {
   void ResetPlayRange();
   void ClampPlayRange();
   void PlayScrollBarScroll(int& scrollPos);
-  bool SoundPresent() const;
-  // True when the frame at FramePos lies wholly inside the current sound; drawing and
-  // analysis of the current sound are skipped when it does not.
-  bool CurrentFrameFits() const;
+  bool SoundPresent() const { return Sound.Present(); }
   void ReleaseSound();
   void ReleaseDevicesAndSound();
   void ClearSoundRefs();
@@ -239,17 +213,16 @@ class FormMain : public QWidget {
   void AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
                     int32_t channels, int32_t bits, PaintBox* waveBox, PaintBox* fftBox);
   // Transforms each channel of the frame and draws its peaks into box. Does nothing while
-  // closing, without a sound, or when the frame does not lie inside data.
-  void ComputeSpectrum(int32_t n, const uint8_t* data, size_t dataSize, PaintBox* box,
-                       int32_t bits, int32_t channels, uint32_t offset);
+  // closing, without a sound, or when the frame cannot be read.
+  void ComputeSpectrum(const PcmFrame& frame, PaintBox* box);
   void ShowDetection();
   void ShowDetectionResults();
   void MarkDetectedKey();
   void ResetFftSettings();
-  // The current sound as bytes (empty without one) and whether its frame at FramePos is
-  // drawn and analysed: it must lie inside the sound and have 8- or 16-bit samples.
-  std::span<const uint8_t> CurrentSoundBytes() const;
-  bool CurrentFrameTaken() const;
+  // The current sound's frame at FramePos, and whether it is drawn and analysed: it must lie
+  // inside the sound and have 8- or 16-bit samples.
+  PcmFrame CurrentFrame() const { return Sound.FrameAt(Sound.FramePos, Analysis.FftSize); }
+  bool CurrentFrameTaken() const { return SoundPresent() && CurrentFrame().Readable(); }
 
   // ---- control handlers
   void RecButtonClick();
@@ -282,7 +255,6 @@ class FormMain : public QWidget {
 
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }
-  bool FrameFitsNow() const { return frameFits_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -290,6 +262,15 @@ class FormMain : public QWidget {
  private:
   void BuildControls();
   void WireEvents();
+  // Whether a frame too loud to analyse stops at the waveform (the live frames of a device)
+  // or is analysed like any other (the current sound redrawn at FramePos).
+  enum class LoudFrames { Refused, Analysed };
+  // The one sequence of RedrawAll and AnalyzeFrame: the waveform view with its grid and the
+  // frame's traces; then, unless a loud frame is refused there, the spectrum view with its
+  // grid and each channel's peaks, and the detection shown everywhere.
+  void ShowFrame(const PcmFrame& frame, LoudFrames loud, PaintBox* waveBox, PaintBox* fftBox);
+  // The waveform view's grid and traces of a frame; the loudness flag when drawn.
+  void DrawWaveView(Canvas& wave, const PcmFrame& frame, bool taken);
   // The whole waveform view, or the whole spectrum view without a new detection, of the
   // current frame.
   void RedrawWaveView();
@@ -297,7 +278,9 @@ class FormMain : public QWidget {
   // A frame that is not analysed: no pitch, no level, no key marks, bars at level 0.
   void ShowNoDetection();
   // Allocates a zero-filled block; an injected or real failure leaves it empty.
-  bool Allocate(ByteBlock& block, size_t bytes, const char* name);
+  bool Allocate(ByteBlock& block, size_t bytes, const char* name) {
+    return block.Allocate(bytes, name, fault_);
+  }
   void MessageBox(const std::string& text, const std::string& caption) {
     services_.MessageBox(text, caption);
   }
@@ -306,7 +289,6 @@ class FormMain : public QWidget {
   AllocationFault fault_;
   QFont windowFont_;
   std::unique_ptr<QtTextRenderer> textRenderer_;
-  bool frameFits_ = false;   // a whole frame of the current sound fits at position 0
   bool closed_ = false;
 };
 

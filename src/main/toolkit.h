@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/up_down.h"
 #include "views/canvas.h"
 #include "views/raster_canvas.h"
 
@@ -86,7 +87,7 @@ class ScrollBar : public QScrollBar {
 // the end of the range reports nothing.
 class UpDown : public QWidget {
  public:
-  enum class Button { Previous, Next };
+  using Button = UpDownButton;
   explicit UpDown(QWidget* parent);
 
   int Min() const { return min_; }

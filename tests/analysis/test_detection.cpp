@@ -1,5 +1,6 @@
 // Tests of the pitch and level detection.
 #include "analysis/detection.h"
+#include "analysis/spectrum_peaks.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ struct BinsCase {
   int32_t expected;
 };
 
-TEST(VoiceprintBins, RoundsAndSaturates) {
+TEST(DisplayBins, RoundsAndSaturates) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const BinsCase cases[] = {
       {2048, 44100, 2000.0, 186},
@@ -80,14 +81,16 @@ TEST(VoiceprintBins, RoundsAndSaturates) {
       {5, 4, 1.0, 2},            // 2.5: ties to even
       {7, 4, 1.0, 4},            // 3.5: ties to even
       {256, 8000, 4000.0, 256},  // display range above a quarter of the rate
-      {2048, 0, 2000.0, std::numeric_limits<int32_t>::max()},
-      {-2048, 0, 2000.0, std::numeric_limits<int32_t>::min()},
+      {2048, 0, 2000.0, 0},      // no rate: no bins to scan
+      {-2048, 0, 2000.0, 0},
+      {std::numeric_limits<int32_t>::max(), 1, 2000.0, std::numeric_limits<int32_t>::max()},
+      {-std::numeric_limits<int32_t>::max(), 1, 2000.0, std::numeric_limits<int32_t>::min()},
       {0, 0, 2000.0, 0},         // 0 / 0
       {2048, 44100, 0.0, 0},
       {2048, 44100, nan, 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(VoiceprintBins(c.fftSize, c.recRate, c.maxDisplayFreq), c.expected)
+    EXPECT_EQ(DisplayBins(c.fftSize, c.recRate, c.maxDisplayFreq), c.expected)
         << c.fftSize << " " << c.recRate << " " << c.maxDisplayFreq;
   }
 }
@@ -475,8 +478,11 @@ TEST(DetectPitch, MalformedSettingsStayInBounds) {
       {"zero display range", 2048, 44100, 0.0, 44100, false, 0},
       {"NaN display range", 2048, 44100, nan, 44100, false, 0},
       {"negative display range", 2048, 44100, -2000.0, 44100, false, 0},
-      // A zero rate gives an unbounded range: the scan still ends at the computed bins.
-      {"zero rec rate", 2048, 0, 2000.0, 44100, true, 431},
+      // A zero rate gives no display bins, as in the spectrum view: nothing is scanned.
+      {"zero rec rate", 2048, 0, 2000.0, 44100, false, 0},
+      // A display range far above the rate gives more bins than exist: the scan still ends
+      // at the computed bins.
+      {"range beyond the rate", 2048, 8, 2000.0, 44100, true, 431},
       {"zero sound rate", 2048, 44100, 2000.0, 0, true, 0},
   };
   for (const auto& c : cases) {
