@@ -172,7 +172,7 @@ void FormMain::MarkDetectedKey() {
 void FormMain::ButfftampfilsetClick() {
   if (!Devices.Recording) return;
   Analysis.CaptureNoise = true;
-  const int32_t n = RoundInt(Analysis.FftSize / (Sound.RecRate / 2.0 / Display.MaxDisplayFreq));
+  const int32_t n = DisplayBins(Analysis.FftSize, Sound.RecRate, Display.MaxDisplayFreq);
   const int32_t clear = std::min(n, Analysis.Fft.capacity);
   if (clear >= 1 && Analysis.Fft.noise) std::fill_n(Analysis.Fft.noise.get(), clear, 0.0);
 }
