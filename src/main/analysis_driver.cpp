@@ -34,11 +34,12 @@ void FormMain::RedrawAll() {
   ShowFrame(CurrentFrame(), LoudFrames::Analysed, PaintBoxGra, PaintBoxFft);
 }
 
-void FormMain::AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
+void FormMain::AnalyzeFrame(int32_t n, const uint8_t* block, size_t blockSize, uint32_t offset,
                             int32_t channels, int32_t bits, PaintBox* waveBox,
                             PaintBox* fftBox) {
-  const std::span<const uint8_t> bytes =
-      data != nullptr ? std::span<const uint8_t>(data, dataSize) : std::span<const uint8_t>();
+  const std::span<const uint8_t> bytes = block != nullptr
+                                             ? std::span<const uint8_t>(block, blockSize)
+                                             : std::span<const uint8_t>();
   const PcmFrame frame{bytes, offset, n, channels, bits, Sound.WaveFormat.nBlockAlign};
   Analysis.LevelOk = 1;
   ShowFrame(frame, LoudFrames::Refused, waveBox, fftBox);

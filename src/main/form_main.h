@@ -208,9 +208,9 @@ class FormMain : public QWidget {
   void StopDevicesForClose();
 
   // ---- frame analysis: draw the views for one frame, detect and show the result
-  // Draws and analyses n sample frames that start offset bytes into data (dataSize bytes);
+  // Draws and analyses n sample frames that start offset bytes into block (blockSize bytes);
   // a 16-bit frame with a loud sample near its start gets the warning instead.
-  void AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
+  void AnalyzeFrame(int32_t n, const uint8_t* block, size_t blockSize, uint32_t offset,
                     int32_t channels, int32_t bits, PaintBox* waveBox, PaintBox* fftBox);
   // Transforms each channel of the frame and draws its peaks into box. Does nothing while
   // closing, without a sound, or when the frame cannot be read.

@@ -208,9 +208,11 @@ void RadioGroup::resizeEvent(QResizeEvent*) {
 
 Timer::Timer(int intervalMs) {
   timer_.setInterval(intervalMs);
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (OnTimer) OnTimer();
-  });
+  QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
+}
+
+void Timer::Fire() {
+  if (timer_.isActive() && OnTimer) OnTimer();
 }
 
 void Timer::SetEnabled(bool enabled) {

@@ -177,6 +177,9 @@ class Timer {
   bool Enabled() const { return timer_.isActive(); }
   void SetEnabled(bool enabled);
   int Interval() const { return timer_.interval(); }
+  // One tick as the event loop delivers it: runs OnTimer while the timer is enabled, nothing
+  // otherwise. Tests call it to drive the ticks themselves.
+  void Fire();
   std::function<void()> OnTimer;
 
  private:

@@ -131,7 +131,7 @@ TEST_F(CliTest, AnalyzesEveryWholeFrameAtHopSpacing) {
   for (size_t i = 1; i < lines.size(); ++i) {
     const Row r = ParseRow(lines[i]);
     EXPECT_EQ(r.pos, (i - 1) * 2048u);
-    EXPECT_NEAR(r.time, (i - 1) * 1024 / 44100.0, 0.00005);
+    EXPECT_NEAR(r.time, static_cast<double>((i - 1) * 1024) / 44100.0, 0.00005);
     ASSERT_FALSE(r.pitch.empty()) << lines[i];
     EXPECT_NEAR(std::stoi(r.pitch), 440, 2) << lines[i];
     // A sine of amplitude A centred on a bin shows a level of about 0.27 A; 440 Hz lies
