@@ -30,9 +30,11 @@ std::string SaveNameWithSuffix(const std::string& name) {
 
 namespace {
 
+// Only an existing regular file (or a link to one) can be overwritten; anything else of that
+// name is refused by the writer without a question.
 bool Exists(const std::string& name) {
   std::error_code ec;
-  return std::filesystem::exists(PathFromDialog(name), ec);
+  return std::filesystem::is_regular_file(PathFromDialog(name), ec);
 }
 
 }  // namespace
