@@ -26,9 +26,10 @@ constexpr int kStableReach = 3;
 constexpr double kJumpSemitones = 1.5;
 // ... or further apart in time than this many steps (a point missing from the track).
 constexpr double kMaxStepGap = 1.5;
-// Fewer voiced points than this in a row are not drawn: at ten-millisecond steps no note
-// is that short, but a detection that strays for a frame or two at an onset is.
-constexpr size_t kShortestRun = 3;
+// Fewer voiced points than this in a row are not drawn: at ten-millisecond steps that is
+// shorter than a fast thirty-second note, but as long as the detector's strays at onsets
+// and in breaths last.
+constexpr size_t kShortestRun = 5;
 // The level band shows this many decibels below the loudest point; quieter is empty.
 constexpr double kLevelFloorDb = 48.0;
 // The plot's proportions are designed at 1000 pixels high; everything scales with it.
@@ -41,6 +42,13 @@ bool IsBlackKey(int midi) {
     default:
       return false;
   }
+}
+
+// A horizontal line of a whole number of pixels placed to cover whole pixel rows, so the
+// grid prints crisp instead of smeared over two rows; it always covers row floor(y).
+double CrispY(double y, double width) {
+  const bool odd = RoundInt(width) % 2 == 1;
+  return std::floor(y) + (odd ? 0.5 : 1.0);
 }
 
 bool IsC(int midi) { return ((midi % 12) + 12) % 12 == 0; }
@@ -87,8 +95,9 @@ void DrawSemitoneGrid(QPainter& p, const PitchPlotLayout& layout) {
                  kSharpRowShade);
   const double u = layout.Unit();
   for (int m = range.low; m <= range.high; ++m) {
-    const double y = layout.YForMidi(m);
-    p.setPen(QPen(IsC(m) ? kCLine : kSemitoneLine, IsC(m) ? 2.0 * u : 1.0 * u));
+    const double width = std::max(1.0, RoundEven((IsC(m) ? 2.0 : 1.0) * u));
+    const double y = CrispY(layout.YForMidi(m), width);
+    p.setPen(QPen(IsC(m) ? kCLine : kSemitoneLine, width));
     p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
   }
 }
@@ -214,29 +223,43 @@ void DrawLevelBand(QPainter& p, const PitchTrack& track, const PitchPlotLayout& 
 std::vector<std::optional<QPointF>> ContourSamples(const PitchTrack& track,
                                                    const PitchPlotLayout& layout) {
   const size_t n = track.points.size();
-  // Voiced runs shorter than kShortestRun points are strays of the detector, not notes.
-  std::vector<double> midi(n, std::nan(""));
-  for (size_t i = 0; i < n;) {
-    size_t j = i;
-    while (j < n && track.points[j].hz && *track.points[j].hz > 0.0) ++j;
-    if (j - i >= kShortestRun)
-      for (size_t k = i; k < j; ++k) midi[k] = MidiFromHz(*track.points[k].hz);
-    i = std::max(j, i + 1);
-  }
-
-  std::vector<std::optional<QPointF>> samples;
   const double pixelsPerStep = track.stepSeconds > 0.0
                                    ? layout.XForTime(track.startSeconds + track.stepSeconds) -
                                          layout.XForTime(track.startSeconds)
                                    : 1.0;
+  const bool direct = pixelsPerStep >= 1.0;
+  // Stretches: consecutive voiced points no further apart than kMaxStepGap steps and, where
+  // each point gets its own place on the page, no more than kJumpSemitones apart in pitch.
+  // Stretches shorter than kShortestRun points are strays of the detector, not notes; a
+  // stretch's points keep their pitch, all others are NaN.
   const double maxGap = kMaxStepGap * track.stepSeconds;
-  if (pixelsPerStep >= 1.0) {
+  std::vector<double> midi(n, std::nan(""));
+  std::vector<bool> starts(n, false);
+  for (size_t i = 0; i < n;) {
+    if (!track.points[i].hz || !(*track.points[i].hz > 0.0)) {
+      ++i;
+      continue;
+    }
+    midi[i] = MidiFromHz(*track.points[i].hz);
+    size_t j = i + 1;
+    for (; j < n && track.points[j].hz && *track.points[j].hz > 0.0; ++j) {
+      midi[j] = MidiFromHz(*track.points[j].hz);
+      if (maxGap > 0.0 && track.points[j].timeSeconds - track.points[j - 1].timeSeconds > maxGap)
+        break;
+      if (direct && std::abs(midi[j] - midi[j - 1]) > kJumpSemitones) break;
+    }
+    starts[i] = true;
+    if (j - i < kShortestRun)
+      for (size_t k = i; k < j; ++k) midi[k] = std::nan("");
+    if (j < n) midi[j] = std::nan("");  // measured again as the next stretch's first point
+    i = j;
+  }
+
+  std::vector<std::optional<QPointF>> samples;
+  if (direct) {
     samples.reserve(n);
     for (size_t i = 0; i < n; ++i) {
-      if (std::isnan(midi[i]) ||
-          (i > 0 && maxGap > 0.0 &&
-           track.points[i].timeSeconds - track.points[i - 1].timeSeconds > maxGap))
-        samples.emplace_back();
+      if (starts[i] || std::isnan(midi[i])) samples.emplace_back();
       if (!std::isnan(midi[i]))
         samples.emplace_back(
             QPointF(layout.XForTime(track.points[i].timeSeconds), layout.YForMidi(midi[i])));

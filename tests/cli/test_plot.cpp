@@ -256,6 +256,21 @@ TEST(PitchPlotDrawing, GridContourGapAndLevelBandLandWhereTheLayoutSays) {
   EXPECT_TRUE(Near(At(image, gapX, band.bottom() - 3.0), kPlotBackground, 0));
 }
 
+TEST(PitchPlotDrawing, StraysShorterThanFiftyMillisecondsAreNotDrawn) {
+  EnsureApp();
+  // A4 with a 40 ms excursion to E5 inside it and a 40 ms blip of C5 in silence after it;
+  // a 60 ms C5 is a note and is drawn.
+  const PitchTrack track = Steady({{440.0, 0.5}, {659.26, 0.04}, {440.0, 0.5}, {0.0, 0.2},
+                                   {523.25, 0.04}, {0.0, 0.2}, {523.25, 0.06}, {0.0, 0.2}});
+  const PitchPlotLayout layout(track, kPlotSize);
+  const QImage image = RenderPitchPlot(track, layout, "strays");
+  for (double t : {0.51, 0.52, 1.26, 1.27})
+    EXPECT_TRUE(ContourRows(image, layout, layout.XForTime(t)).empty()) << t;
+  EXPECT_FALSE(ContourRows(image, layout, layout.XForTime(0.4)).empty());
+  EXPECT_FALSE(ContourRows(image, layout, layout.XForTime(0.6)).empty());
+  EXPECT_FALSE(ContourRows(image, layout, layout.XForTime(1.51)).empty());
+}
+
 TEST(PitchPlotDrawing, LongTracksDrawOneMedianPointPerColumn) {
   EnsureApp();
   // Ten minutes of A4 whose every fourth point strays an octave up: the columns' medians
