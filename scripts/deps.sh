@@ -16,6 +16,7 @@ packages=(
   pulseaudio pulseaudio-utils      # null-sink audio server for device tests
   gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick
+  desktop-file-utils               # checks the installed menu entry
 )
 
 SUDO=""
