@@ -46,7 +46,7 @@ int32_t PlotFrameLength(uint32_t sampleRate) {
 }
 
 std::string BuildWindowTrack(std::span<const uint8_t> data, const WaveFormat& format,
-                             const WindowTrackOptions& options, PitchTrack& track) {
+                             const TrackOptions& options, PitchTrack& track) {
   if (format.nBlockAlign == 0 || format.nSamplesPerSec == 0 || format.nChannels == 0)
     return "the format cannot be framed";
   const double rate = static_cast<double>(format.nSamplesPerSec);

@@ -31,8 +31,8 @@ double MidiFromHz(double hz);
 // The scientific name of a MIDI note with # for sharps: 60 is "C4", 70 is "A#4", 0 is "C-1".
 std::string NoteName(int midi);
 
-// How the frame analysis is run to make a track.
-struct WindowTrackOptions {
+// The stretch of the sound a track covers and the spacing of its points, for any tracker.
+struct TrackOptions {
   double fromSeconds = 0.0;
   std::optional<double> toSeconds;  // empty: to the end of the sound
   double hopSeconds = 0.01;         // spacing of the points
@@ -53,6 +53,6 @@ int32_t PlotFrameLength(uint32_t sampleRate);
 // detected pitch (if any) and the frame's RMS level. Returns an empty string, or the reason
 // the sound or the stretch cannot be analysed.
 std::string BuildWindowTrack(std::span<const uint8_t> data, const WaveFormat& format,
-                             const WindowTrackOptions& options, PitchTrack& track);
+                             const TrackOptions& options, PitchTrack& track);
 
 }  // namespace tonamira

@@ -37,7 +37,7 @@ const char* const kPlotUsage =
 // How each --method value makes a track from a sound. A method without a builder is known
 // but not part of this build; it is refused as a usage error, before any file is read.
 using TrackBuilder = std::string (*)(std::span<const uint8_t>, const WaveFormat&,
-                                     const WindowTrackOptions&, PitchTrack&);
+                                     const TrackOptions&, PitchTrack&);
 struct PitchMethod {
   const char* name;
   TrackBuilder build;
@@ -122,7 +122,7 @@ int RunPlot(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return UsageError(err, std::string("--method ") + method->name +
                                " is not available in this version; use --method window");
 
-  WindowTrackOptions options;
+  TrackOptions options;
   if (parser.isSet(fromOption) && !ParseSeconds(parser.value(fromOption), options.fromSeconds))
     return UsageError(err, "--from must be a number of seconds, at least 0");
   if (parser.isSet(toOption)) {

@@ -142,7 +142,7 @@ TEST(WindowTrack, PointsEveryTenMillisecondsAtFrameCentresWithPitchAndLevel) {
 
 TEST(WindowTrack, FromAndToKeepTheFramesCentredInTheStretch) {
   const std::vector<uint8_t> sound = Melody({{440.0, 2.0}});
-  WindowTrackOptions options;
+  TrackOptions options;
   options.fromSeconds = 0.5;
   options.toSeconds = 1.25;
   PitchTrack track;
@@ -313,7 +313,7 @@ class PlotCommandTest : public ::testing::Test {
     return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
   }
   // The layout the command drew with, rebuilt from the same track.
-  PitchPlotLayout LayoutFor(const std::vector<uint8_t>& samples, WindowTrackOptions options = {}) {
+  PitchPlotLayout LayoutFor(const std::vector<uint8_t>& samples, TrackOptions options = {}) {
     EXPECT_EQ(BuildWindowTrack(samples, Mono16(), options, track_), "");
     return PitchPlotLayout(track_, kPlotSize);
   }
@@ -375,7 +375,7 @@ TEST_F(PlotCommandTest, FromAndToPlotOnlyTheStretch) {
   const std::string in = Write("phrase.wav", Wav(samples));
   const std::string png = (dir_ / "late.png").string();
   ASSERT_EQ(Run({"plot", in, "-o", png, "--from", "1.4", "--to", "2.2"}), 0) << err_.str();
-  WindowTrackOptions options;
+  TrackOptions options;
   options.fromSeconds = 1.4;
   options.toSeconds = 2.2;
   const PitchPlotLayout layout = LayoutFor(samples, options);
