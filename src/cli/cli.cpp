@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/analyze.h"
+#include "cli/plot_command.h"
 #include "sound/wav_reader.h"
 #include "sound/wave_format.h"
 
@@ -22,7 +23,9 @@ constexpr int kExitRejected = 2;
 const char* const kUsage =
     "usage: tonamira-cli analyze FILE.wav [--frame 256|512|1024|2048] [--hop FRAMES]\n"
     "                                     [--threshold X] [--cutoff HZ]\n"
-    "       tonamira-cli info FILE.wav\n";
+    "       tonamira-cli info FILE.wav\n"
+    "       tonamira-cli plot FILE.wav [-o OUT.png|OUT.svg] [--method window|precise]\n"
+    "                                  [--from S] [--to S]\n";
 
 // A progress bar on a terminal, shown only once the work has taken more than a second.
 class ProgressBar {
@@ -94,6 +97,7 @@ void PrintInfo(std::ostream& out, const WaveFormat& f, uint32_t dataBytes) {
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressToTerminal) {
+  if (argc >= 2 && std::string(argv[1]) == "plot") return RunPlot(argc, argv, out, err);
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
 

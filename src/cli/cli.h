@@ -4,6 +4,7 @@
 //   tonamira-cli analyze FILE.wav [--frame 256|512|1024|2048] [--hop FRAMES]
 //                                 [--threshold X] [--cutoff HZ]
 //   tonamira-cli info FILE.wav
+//   tonamira-cli plot FILE.wav [-o OUT.png|OUT.svg] [--method window|precise] [--from S] [--to S]
 //
 // Exit status: 0 success, 1 usage error, 2 a file the reader (or the analysis) refused.
 
