@@ -43,7 +43,12 @@ void FormMain::OpenClick() {
   if (Devices.Playing || Devices.Recording) return;
   const std::optional<std::string> chosen = services_.OpenFileName(kWavFilter);
   if (!chosen) return;
-  const std::filesystem::path path = PathFromDialog(*chosen);
+  OpenFile(*chosen);
+}
+
+void FormMain::OpenFile(const std::string& name) {
+  if (Devices.Playing || Devices.Recording) return;
+  const std::filesystem::path path = PathFromDialog(name);
 
   // The old sound goes first, whatever the outcome; a kept-aside sound is put back so that
   // it, and never the mixer's buffer, is what gets released.

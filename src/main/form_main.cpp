@@ -113,6 +113,9 @@ FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
   textRenderer_ = std::make_unique<QtTextRenderer>(DigitFont(12));
   BuildControls();
   WireEvents();
+  AddShortcuts();
+  AddToolTips();
+  setAcceptDrops(true);
   // Centred on the screen.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -223,6 +226,10 @@ void FormMain::BuildControls() {
   LBmixtime = MakeLabel(this, 761, 477, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
   Transmit = MakeButton(this, 623, 501, 93, 30, QString::fromUtf8("ミキサー"), windowFont_);
   reset = MakeButton(this, 729, 501, 54, 29, QString::fromUtf8("リセット"), windowFont_);
+  // The widened captions reach a few pixels under the track bars beside them; they lie on
+  // top so that their last glyph shows.
+  Lbamptxt->raise();
+  Lbtimetxt->raise();
 
   // ---- piano row: white keys first, then the black keys raised above them so that a
   // click where they overlap goes to the black key.

@@ -46,15 +46,20 @@ class TrackBar : public QSlider {
   int SelEnd() const { return selEnd_; }
   void SetSelStart(int v);
   void SetSelEnd(int v);
+  // The tooltip shown over the bar, when it should differ from its hint text (toolTip()).
+  QString ShownTip() const { return shownTip_; }
+  void SetShownTip(const QString& tip) { shownTip_ = tip; }
 
   std::function<void()> OnChange;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   int selStart_ = 0;
   int selEnd_ = 0;
+  QString shownTip_;
 };
 
 // Scroll bar. A user action (arrow, page, thumb, end) computes the new position within the
