@@ -11,6 +11,7 @@
 
 #include "cli/analyze.h"
 #include "cli/plot_command.h"
+#include "cli/tone_commands.h"
 #include "sound/wav_reader.h"
 #include "sound/wave_format.h"
 
@@ -25,7 +26,11 @@ const char* const kUsage =
     "                                     [--threshold X] [--cutoff HZ]\n"
     "       tonamira-cli info FILE.wav\n"
     "       tonamira-cli plot FILE.wav [-o OUT.png|OUT.svg] [--method window|precise]\n"
-    "                                  [--from S] [--to S]\n";
+    "                                  [--from S] [--to S]\n"
+    "       tonamira-cli synth --freq HZ --levels L1,L2,... [--phases P1,P2,...]\n"
+    "                          [--volume V] [--length TENTHS] -o OUT.wav\n"
+    "       tonamira-cli resynth IN.wav --at SECONDS -o OUT.wav [--volume V]\n"
+    "                            [--length TENTHS]\n";
 
 // A progress bar on a terminal, shown only once the work has taken more than a second.
 class ProgressBar {
@@ -98,6 +103,7 @@ void PrintInfo(std::ostream& out, const WaveFormat& f, uint32_t dataBytes) {
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressToTerminal) {
   if (argc >= 2 && std::string(argv[1]) == "plot") return RunPlot(argc, argv, out, err);
+  if (argc >= 2 && IsToneCommand(argv[1])) return RunToneCommand(argc, argv, out, err, kUsage);
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
 

@@ -5,8 +5,10 @@
 //                                 [--threshold X] [--cutoff HZ]
 //   tonamira-cli info FILE.wav
 //   tonamira-cli plot FILE.wav [-o OUT.png|OUT.svg] [--method window|precise] [--from S] [--to S]
+//   tonamira-cli synth ... / resynth ...   (see cli/tone_commands.h)
 //
-// Exit status: 0 success, 1 usage error, 2 a file the reader (or the analysis) refused.
+// Exit status: 0 success, 1 usage error, 2 a file the reader (or the analysis) refused, or
+// one that could not be written.
 
 #include <ostream>
 

@@ -250,7 +250,7 @@ TEST(SynthesizeTone, FadeSamplesBeyondSixteenBitsAreClamped) {
   EXPECT_EQ(*std::min_element(s.begin(), s.end()), -32768);
   // Never wrapped: wherever the fade's value lies beyond the range, the sample is the limit
   // on its side.
-  for (size_t n = 1; n < s.size(); ++n) {
+  for (int n = 1; n < static_cast<int>(s.size()); ++n) {
     double sum = 0.0;
     for (int k = 1; k <= 20; ++k) sum += 100.0 * std::sin(kTwoPi * 50.0 * k * n / 44100.0);
     const double g = (4410.0 - n) / 4410.0;
