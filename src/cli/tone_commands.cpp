@@ -194,10 +194,18 @@ std::optional<FrameHarmonics> AnalyseFrameAt(const WavReadResult& sound, double 
               "-bit samples (8 or 16 bits only)";
     return std::nullopt;
   }
+  // The first sample frame, in whole frames; a start past the sound's byte count can never
+  // hold a frame (and is kept from overflowing the byte offset).
   const int64_t first = RoundInt64(seconds * f.nSamplesPerSec);
-  const uint64_t pos = static_cast<uint64_t>(first) * f.nBlockAlign;
-  if (first < 0 || !FrameWithin(sound.size, pos, kFrame, f.nBlockAlign, f.wBitsPerSample,
-                                f.nChannels)) {
+  const bool past = first < 0 || static_cast<uint64_t>(first) > sound.size;
+  PcmFrame frame;
+  frame.bytes = std::span<const uint8_t>(sound.data.get(), sound.size);
+  frame.offset = past ? 0 : static_cast<uint64_t>(first) * f.nBlockAlign;
+  frame.length = kFrame;
+  frame.channels = f.nChannels;
+  frame.bits = f.wBitsPerSample;
+  frame.blockAlign = f.nBlockAlign;
+  if (past || !frame.Readable()) {
     problem = "no whole frame of 2048 samples starts there";
     return std::nullopt;
   }
@@ -217,7 +225,6 @@ std::optional<FrameHarmonics> AnalyseFrameAt(const WavReadResult& sound, double 
   settings.sampleRate = f.nSamplesPerSec;
   settings.drivesMixer = true;
   DetectionState state;
-  const PcmFrame frame{sound.data.get() + pos, kFrame, f.wBitsPerSample, f.nChannels};
   if (!AnalyzePcmFrame(frame, plan, arrays, settings, state)) {
     problem = "no pitch detected there";
     return std::nullopt;

@@ -2,6 +2,7 @@
 // restarting definition, the resynthesis of analysed frames, and the refusals.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdint>
@@ -273,10 +274,25 @@ TEST_F(ToneCommandTest, ResynthRefusalsExitTwoAndLeaveNoFile) {
 }
 
 TEST_F(ToneCommandTest, UnwritableOutputExitsTwo) {
-  const std::string out = Path("no-such-dir/tone.wav");
-  EXPECT_EQ(Run({"synth", "--freq", "440", "--levels", "100", "-o", out}), 2);
-  EXPECT_EQ(err_.str(), "tonamira-cli: " + out + ": No File\n");
-  EXPECT_FALSE(fs::exists(out));
+  // What is not a regular file is never replaced: a pipe stays a pipe, a folder a folder.
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  fs::create_directories(Path("folder"));
+  struct Case {
+    std::string out;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {Path("no-such-dir/tone.wav"), "No File"},
+      {Path("pipe"), "Not a regular file"},
+      {Path("folder"), "Not a regular file"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run({"synth", "--freq", "440", "--levels", "100", "-o", c.out}), 2) << c.out;
+    EXPECT_EQ(err_.str(), "tonamira-cli: " + c.out + ": " + c.message + "\n");
+  }
+  EXPECT_FALSE(fs::exists(Path("no-such-dir/tone.wav")));
+  EXPECT_TRUE(fs::is_fifo(Path("pipe")));
+  EXPECT_TRUE(fs::is_directory(Path("folder")));
 }
 
 }  // namespace

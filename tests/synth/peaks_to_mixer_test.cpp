@@ -206,7 +206,9 @@ TEST(PeaksToMixer, ASynthesisedToneGivesBackItsLevelsAndRelativePhases) {
   settings.sampleRate = 20480;
   settings.drivesMixer = true;
   DetectionState state;
-  const PcmFrame frame{bytes.data(), 2048, 16, 1};
+  PcmFrame frame;
+  frame.bytes = bytes;
+  frame.length = 2048;
   ASSERT_TRUE(AnalyzePcmFrame(frame, plan, arrays, settings, state));
   EXPECT_EQ(state.detectedFreq, 100);
   ASSERT_EQ(state.peaks.count, 6);
