@@ -58,6 +58,10 @@ struct Io {
     err << "tonamira-cli: " << message << '\n' << usage;
     return kExitUsage;
   }
+  int Help() const {
+    out << usage;
+    return 0;
+  }
   int Rejected(const std::string& message) const {
     err << "tonamira-cli: " << message << '\n';
     return kExitRejected;
@@ -150,8 +154,10 @@ int RunSynth(const QStringList& arguments, const Io& io) {
   const QCommandLineOption volume("volume", "Volume.", "V");
   const QCommandLineOption length("length", "Length in tenths of a second.", "TENTHS");
   const QCommandLineOption output({"o", "output"}, "The WAV file to write.", "OUT.wav");
-  parser.addOptions({freq, levels, phases, volume, length, output});
+  const QCommandLineOption help({"h", "help"}, "Show the usage.");
+  parser.addOptions({freq, levels, phases, volume, length, output, help});
   if (!parser.parse(arguments)) return io.UsageError(parser.errorText().toStdString());
+  if (parser.isSet(help)) return io.Help();
   if (parser.positionalArguments().size() != 1) return io.UsageError("synth takes no file");
 
   int32_t fundamental = 0;
@@ -259,8 +265,10 @@ int RunResynth(const QStringList& arguments, const Io& io) {
   const QCommandLineOption volume("volume", "Volume.", "V");
   const QCommandLineOption length("length", "Length in tenths of a second.", "TENTHS");
   const QCommandLineOption output({"o", "output"}, "The WAV file to write.", "OUT.wav");
-  parser.addOptions({at, volume, length, output});
+  const QCommandLineOption help({"h", "help"}, "Show the usage.");
+  parser.addOptions({at, volume, length, output, help});
   if (!parser.parse(arguments)) return io.UsageError(parser.errorText().toStdString());
+  if (parser.isSet(help)) return io.Help();
   const QStringList positional = parser.positionalArguments();
   if (positional.size() != 2) return io.UsageError("resynth takes one WAV file");
   double seconds = 0.0;

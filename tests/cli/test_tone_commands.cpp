@@ -273,6 +273,14 @@ TEST_F(ToneCommandTest, ResynthRefusalsExitTwoAndLeaveNoFile) {
   EXPECT_EQ(content, "keep");
 }
 
+TEST_F(ToneCommandTest, HelpPrintsTheUsage) {
+  for (const char* command : {"synth", "resynth"}) {
+    EXPECT_EQ(Run({command, "--help"}), 0);
+    EXPECT_NE(out_.str().find("tonamira-cli resynth IN.wav --at SECONDS"), std::string::npos);
+    EXPECT_TRUE(err_.str().empty());
+  }
+}
+
 TEST_F(ToneCommandTest, UnwritableOutputExitsTwo) {
   // What is not a regular file is never replaced: a pipe stays a pipe, a folder a folder.
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
