@@ -59,9 +59,7 @@ void RemoveWhere(PeakList& peaks, int first, Drop drop) {
 
 // Gives each peak its harmonic number and keeps one peak per harmonic. The first peak is
 // the fundamental; peaks more than a few bins off a multiple of it are discarded.
-void LabelHarmonics(PeakList& peaks, DetectionState& state) {
-  for (int h = 1; h <= kHarmonics; ++h) state.harmonicLevel[h] = 0;
-
+void LabelHarmonics(PeakList& peaks) {
   const int32_t base = peaks.bin[1];
   RemoveWhere(peaks, 2, [&](int k) {
     return DistanceFromMultiple(peaks.bin[k], base) > kHarmonicTolerance;
@@ -180,7 +178,7 @@ bool DetectPitch(const double* mag, const double* noise, const Complex* out,
   for (int j = 1; j <= peaks.count; ++j) peaks.amp[j] = peaks.amp[j] / tallest;
 
   if (!settings.drivesMixer) return true;
-  LabelHarmonics(peaks, state);
+  LabelHarmonics(peaks);
   return true;
 }
 

@@ -39,7 +39,6 @@ struct DetectionState {
   PeakList peaks;
   int32_t detectedFreq = 0;
   int32_t detectedLevel = 0;
-  std::array<int32_t, kHarmonics + 1> harmonicLevel{};  // 1-based; cleared while drivesMixer
 };
 
 // The low cut-off bin of a frequency: Round(cutoffHz / (rate / (fftSize - 1))), never below 0.

@@ -29,6 +29,7 @@
 #include "sound/byte_block.h"
 #include "sound/current_sound.h"
 #include "sound/wave_format.h"
+#include "synth/mixer.h"
 #include "synth/note_table.h"
 
 namespace tonamira {
@@ -85,8 +86,9 @@ struct DisplayState {
 };
 
 struct MixerState {
-  std::array<int32_t, kHarmonics + 1> HarmonicLevel{};   // 1-based
-  std::array<double, kHarmonics + 1> HarmonicPhase{};    // 1-based
+  HarmonicLevels HarmonicLevel{};       // 1-based, 0 .. 100
+  HarmonicPhases HarmonicPhase{};       // 1-based, radians
+  HarmonicComplexes HarmonicComplex{};  // the last transform value seen per harmonic
   int32_t HarmonicLimit = 0;
   int32_t FadeLength = 0;
   double MixTime = 0.0;
@@ -200,9 +202,6 @@ class FormMain : public QWidget {
   // ---- hooks attached by the drawing, detection, device and mixer code
   void RedrawAll();
   void ResetVoiceprint();
-  void UpdateHarmonicLabels();
-  void LevelsFromPeaks();           // harmonic levels and freq from the detected peaks
-  void ClearHarmonicBars();         // every harmonic bar to level 0
   void CloseInput();
   void CloseOutput();
   void StopDevicesForClose();
@@ -256,6 +255,24 @@ class FormMain : public QWidget {
   void resetClick();
   void Panel1Click(Panel* sender);
 
+  // ---- the tone mixer and the piano keys
+  // Harmonics of freq at or below half the current sound's rate, at most 20.
+  uint32_t HarmonicCount() const;
+  void UpdateHarmonicLabels();      // the odd harmonics' frequencies over their bars
+  void ShowHarmonicBars();          // every bar to the position of its level
+  void LevelsFromPeaks();           // harmonic levels and freq from the detected peaks
+  void ClearHarmonicBars();         // every harmonic bar to level 0
+  void ComputeHarmonicPhases();     // phases of the last analysed frame's harmonics
+  // Synthesises size bytes of the tone at rate into MixBuffer (never past its end); a
+  // volume cut on the way moves the volume bar.
+  void SynthesizeTone(uint32_t size, uint32_t rate);
+  // Makes the tone the current sound (the previous one set aside), shows it and plays it.
+  void MixAndPlay();
+  // Tunes the mixer to a note and plays it.
+  void SelectNote(int32_t frequency);
+  // Plays bytes start .. end of data in the current format; true when the device took them.
+  bool PlayBuffer(const uint8_t* data, uint32_t start, uint32_t end);
+
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }
 
@@ -285,6 +302,11 @@ class FormMain : public QWidget {
   void RedrawSpectrumView();
   // A frame that is not analysed: no pitch, no level, no key marks, bars at level 0.
   void ShowNoDetection();
+  // The mixer's buffer at a new size, its contents kept; false (buffer as it was) when the
+  // memory is not there.
+  bool ResizeMixBuffer(size_t bytes);
+  // A selected note's fundamental is never silent: level 0 goes to 100.
+  void RaiseSilentFundamental();
   // Allocates a zero-filled block; an injected or real failure leaves it empty.
   bool Allocate(ByteBlock& block, size_t bytes, const char* name) {
     return block.Allocate(bytes, name, fault_);

@@ -396,7 +396,6 @@ TEST(DetectPitch, HarmonicLabellingWhileDrivingMixer) {
     DetectionSettings settings = LowThreshold();
     settings.drivesMixer = true;
     DetectionState state;
-    state.harmonicLevel.fill(7);
     ASSERT_TRUE(Detect(s, settings, state)) << c.what;
     EXPECT_EQ(Bins(state), c.bins) << c.what;
     EXPECT_EQ(Harmonics(state), c.harmonics) << c.what;
@@ -405,7 +404,6 @@ TEST(DetectPitch, HarmonicLabellingWhileDrivingMixer) {
     for (int k = 1; k <= state.peaks.count; ++k) {
       EXPECT_EQ(state.peaks.complex[k].re, state.peaks.bin[k]) << c.what;
     }
-    for (int h = 1; h <= kHarmonics; ++h) EXPECT_EQ(state.harmonicLevel[h], 0) << c.what;
   }
 }
 
@@ -414,11 +412,9 @@ TEST(DetectPitch, NoLabellingWhileNotDrivingMixer) {
   s.Peak(10, 100.0).Peak(19, 50.0).Peak(21, 70.0).Peak(35, 30.0).Peak(41, 20.0);
   DetectionState state;
   state.peaks.harmonic.fill(99);
-  state.harmonicLevel.fill(7);
   ASSERT_TRUE(Detect(s, LowThreshold(), state));
   EXPECT_EQ(Bins(state), (std::vector<int32_t>{10, 19, 21, 35, 41}));
   EXPECT_EQ(Harmonics(state), (std::vector<int32_t>(5, 99)));
-  for (int h = 1; h <= kHarmonics; ++h) EXPECT_EQ(state.harmonicLevel[h], 7);
 }
 
 // --- Bounds and malformed settings ----------------------------------------------------
