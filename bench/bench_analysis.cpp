@@ -53,7 +53,7 @@ void BM_AnalyzeFrame(benchmark::State& st) {
   Fixture fx;
   const FftPlan plan(kFrame);
   bool found = false;
-  const PcmFrame frame{fx.frame.data(), kFrame, 16, 1};
+  const PcmFrame frame{fx.frame, 0, kFrame, 1, 16, 2};
   for (auto _ : st) {
     found = AnalyzePcmFrame(frame, plan, fx.arrays, fx.settings, fx.state);
     benchmark::DoNotOptimize(found);

@@ -1,6 +1,9 @@
-// Writes the seed corpus of the WAV reader harness: a few valid small files and many
-// hand-made malformed ones. Usage: tonamira-fuzz-corpus-gen <output directory>
+// Writes the seed corpora of the fuzz harnesses: for the WAV reader a few valid small files
+// and many hand-made malformed ones; for the frame road valid files of every sample layout
+// the reader accepts, each holding at least one 256-sample frame.
+// Usage: tonamira-fuzz-corpus-gen <reader directory> [<frame road directory>]
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -76,13 +79,51 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return b;
 }
 
+// A 440 Hz tone of `frames` sample frames, every channel the same, `bytesPerSample` bytes a
+// sample (8-bit unsigned, wider signed little-endian), at the given peak.
+Bytes Tone(size_t frames, int channels, int bytesPerSample, double peak) {
+  Bytes b;
+  for (size_t n = 0; n < frames; ++n) {
+    const double x = peak * std::sin(6.283185307179586 * 440.0 * static_cast<double>(n) / 44100.0);
+    for (int c = 0; c < channels; ++c) {
+      if (bytesPerSample == 1) {
+        b.push_back(static_cast<uint8_t>(128 + static_cast<int>(x / 256.0)));
+        continue;
+      }
+      const auto v = static_cast<int32_t>(x) * (1 << (8 * (bytesPerSample - 2)));
+      for (int k = 0; k < bytesPerSample; ++k) b.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    }
+  }
+  return b;
+}
+
+void FrameRoadSeeds(const std::filesystem::path& dir) {
+  std::filesystem::create_directories(dir);
+  auto put = [&](const std::string& name, const Bytes& bytes) {
+    std::ofstream out(dir / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  };
+  put("mono8.wav", Wav(Fmt(1, 1, 44100, 1, 8), Tone(300, 1, 1, 20000.0)));
+  put("stereo8.wav", Wav(Fmt(1, 2, 22050, 2, 8), Tone(300, 2, 1, 20000.0)));
+  put("mono16.wav", Wav(Fmt(1, 1, 44100, 2, 16), Tone(2100, 1, 2, 12000.0)));
+  put("stereo16.wav", Wav(Fmt(1, 2, 44100, 4, 16), Tone(600, 2, 2, 12000.0)));
+  put("three16.wav", Wav(Fmt(1, 3, 48000, 6, 16), Tone(300, 3, 2, 12000.0)));
+  put("loud16.wav", Wav(Fmt(1, 1, 44100, 2, 16), Tone(300, 1, 2, 32767.0)));
+  put("align-below-samples.wav", Wav(Fmt(1, 2, 44100, 1, 16), Tone(300, 2, 2, 12000.0)));
+  put("align-above-samples.wav", Wav(Fmt(1, 1, 44100, 6, 16), Tone(900, 1, 2, 12000.0)));
+  put("odd-size16.wav", Wav(Fmt(1, 1, 44100, 2, 16), Samples(601)));
+  put("bits24.wav", Wav(Fmt(1, 2, 44100, 6, 24), Tone(300, 2, 3, 12000.0)));
+  put("bits12.wav", Wav(Fmt(1, 1, 44100, 2, 12), Tone(300, 1, 2, 1000.0)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <reader directory> [<frame road directory>]\n", argv[0]);
     return 2;
   }
+  if (argc == 3) FrameRoadSeeds(argv[2]);
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);
   auto put = [&](const std::string& name, const Bytes& bytes) {

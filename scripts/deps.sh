@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev            # libFuzzer and sanitizer runtimes
   qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins
+  qt6-svg-dev                      # SVG output of the pitch plot
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic             # metric substitutes for the Japanese UI fonts
@@ -19,6 +20,7 @@ packages=(
   pulseaudio pulseaudio-utils      # null-sink audio server for device tests
   gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick
+  desktop-file-utils               # checks the installed menu entry
 )
 
 SUDO=""

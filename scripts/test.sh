@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds everything and passes every test:
+# Sets up the machine, builds everything (warnings are errors) and passes every test:
 #   1. the release build and its tests,
-#   2. a 60-second fuzz run of the WAV reader (clang, libFuzzer, ASan + UBSan),
+#   2. 60-second fuzz runs of the WAV reader and of the frame road (clang, libFuzzer,
+#      ASan + UBSan),
 #   3. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,24 +14,44 @@ bash scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
 
 echo "== release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONAMIRA_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== fuzzing the WAV reader for ${FUZZ_SECONDS:-60} s"
+echo "== fuzzing for ${FUZZ_SECONDS:-60} s each: the WAV reader, then the frame road"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTONAMIRA_BUILD_FUZZ=ON -DTONAMIRA_BUILD_GUI=OFF -DTONAMIRA_BUILD_TESTS=OFF \
-  -DTONAMIRA_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$jobs" --target tonamira-fuzz-wav
-work_corpus=$(mktemp -d)
-trap 'rm -rf "$work_corpus"' EXIT
-cp "$root"/fuzz/corpus/* "$work_corpus"/ 2>/dev/null || true
-build-fuzz/fuzz/tonamira-fuzz-wav -max_total_time="${FUZZ_SECONDS:-60}" -malloc_limit_mb=256 \
-  -rss_limit_mb=2048 -print_final_stats=1 "$work_corpus" 2>&1 | tail -n 12
+  -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
+cmake --build build-fuzz -j"$jobs" --target tonamira-fuzz-wav tonamira-fuzz-frame-road
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# Runs one harness over a copy of its seed corpus. A passing run shows its final statistics;
+# a failing one shows everything it printed (the crash, its stack and the reproducer).
+fuzz() {
+  local harness=$1 seeds=$2
+  local work="$scratch/$harness" log="$scratch/$harness.log"
+  mkdir -p "$work"
+  cp "$root/$seeds"/* "$work"/
+  if ! "build-fuzz/fuzz/$harness" -max_total_time="${FUZZ_SECONDS:-60}" -malloc_limit_mb=256 \
+      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$scratch/" "$work" >"$log" 2>&1; then
+    cat "$log"
+    for crash in "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* "$scratch"/oom-*; do
+      if [ -e "$crash" ]; then
+        echo "reproducer: $crash ($(stat -c %s "$crash") bytes)"
+        od -A x -t x1z "$crash" | head -40
+      fi
+    done
+    echo "fuzzing $harness FAILED" >&2
+    exit 1
+  fi
+  tail -n 6 "$log"
+}
+fuzz tonamira-fuzz-wav fuzz/corpus
+fuzz tonamira-fuzz-frame-road fuzz/corpus-frames
 
 echo "== sanitizer build (ASan + UBSan) and tests"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONAMIRA_SANITIZE=ON \
-  -DTONAMIRA_BUILD_BENCH=OFF >/dev/null
+  -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"

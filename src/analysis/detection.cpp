@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "analysis/rounding.h"
+#include "analysis/spectrum_peaks.h"
 
 namespace tonamira {
 namespace {
@@ -58,9 +59,7 @@ void RemoveWhere(PeakList& peaks, int first, Drop drop) {
 
 // Gives each peak its harmonic number and keeps one peak per harmonic. The first peak is
 // the fundamental; peaks more than a few bins off a multiple of it are discarded.
-void LabelHarmonics(PeakList& peaks, DetectionState& state) {
-  for (int h = 1; h <= kHarmonics; ++h) state.harmonicLevel[h] = 0;
-
+void LabelHarmonics(PeakList& peaks) {
   const int32_t base = peaks.bin[1];
   RemoveWhere(peaks, 2, [&](int k) {
     return DistanceFromMultiple(peaks.bin[k], base) > kHarmonicTolerance;
@@ -97,13 +96,6 @@ void LabelHarmonics(PeakList& peaks, DetectionState& state) {
 
 }  // namespace
 
-int32_t VoiceprintBins(int32_t fftSize, int32_t recRate, double maxDisplayFreq) {
-  // A zero rate or display range makes the quotient infinite or NaN (IEEE division, well
-  // defined); RoundInt saturates those to the 32-bit range or 0.
-  const double binsPerDisplay = static_cast<double>(recRate) / 2.0 / maxDisplayFreq;
-  return RoundInt(static_cast<double>(fftSize) / binsPerDisplay);
-}
-
 uint32_t CutoffBinFor(double cutoffHz, double rate, int32_t fftSize) {
   const int32_t bin = RoundInt(cutoffHz / (rate / (fftSize - 1)));
   return bin < 0 ? 0u : static_cast<uint32_t>(bin);
@@ -127,7 +119,7 @@ bool DetectPitch(const double* mag, const double* noise, const Complex* out,
                  const DetectionSettings& settings, DetectionState& state) {
   if (mag == nullptr) return false;
 
-  const int32_t n = VoiceprintBins(settings.fftSize, settings.recRate, settings.maxDisplayFreq);
+  const int32_t n = DisplayBins(settings.fftSize, settings.recRate, settings.maxDisplayFreq);
   state.voiceprintBins = n;
 
   // Only bins 0 .. fftSize/2 - 1 carry magnitudes. The scan compares each bin with its
@@ -186,7 +178,7 @@ bool DetectPitch(const double* mag, const double* noise, const Complex* out,
   for (int j = 1; j <= peaks.count; ++j) peaks.amp[j] = peaks.amp[j] / tallest;
 
   if (!settings.drivesMixer) return true;
-  LabelHarmonics(peaks, state);
+  LabelHarmonics(peaks);
   return true;
 }
 

@@ -39,11 +39,7 @@ struct DetectionState {
   PeakList peaks;
   int32_t detectedFreq = 0;
   int32_t detectedLevel = 0;
-  std::array<int32_t, kHarmonics + 1> harmonicLevel{};  // 1-based; cleared while drivesMixer
 };
-
-// Round(fftSize / (recRate / 2.0 / maxDisplayFreq)).
-int32_t VoiceprintBins(int32_t fftSize, int32_t recRate, double maxDisplayFreq);
 
 // The low cut-off bin of a frequency: Round(cutoffHz / (rate / (fftSize - 1))), never below 0.
 // The bin width is measured with fftSize - 1, as the cut-off has always been converted.

@@ -1,37 +1,55 @@
 #pragma once
-// One frame from PCM bytes to a detection, the way the window's redraw analyses it: every
-// channel is windowed and transformed in turn (so a stereo frame leaves the second channel's
-// spectrum behind), then the pitch and level are detected from the last spectrum.
+// The one road a frame takes from PCM bytes to a detection, shared by the window (which draws
+// each channel's spectrum as it comes out of the transform) and the command-line tool (which
+// only wants the detection): every channel the analysis reads is windowed and transformed in
+// turn, so a stereo frame leaves the second channel's spectrum behind, and the pitch and
+// level are detected from that last spectrum.
 
 #include <cstdint>
 
 #include "analysis/detection.h"
 #include "analysis/fft.h"
+#include "analysis/frame.h"
 #include "analysis/spectrum.h"
 
 namespace tonamira {
 
-struct PcmFrame {
-  const uint8_t* data = nullptr;  // first byte of the frame
-  int32_t length = 0;             // sample frames
-  int32_t bits = 16;              // 8 or 16
-  int32_t channels = 1;           // 1 or 2 are analysed per channel; more use the first only
+enum class TransformOutcome {
+  Done,          // every channel was transformed
+  NotTaken,      // the frame is not readable, or the plan or arrays do not fit it
+  FirstFailed,   // the transform refused the first channel; nothing was handed on
+  SecondFailed,  // the first channel was handed on, the second channel's transform failed
 };
 
-// Whether bits are a sample width the analysis reads (8 or 16).
-constexpr bool AnalysableBits(int bits) { return bits == 8 || bits == 16; }
+// The channels of a frame that the analysis transforms: the first, and the second of a stereo
+// frame. Frames of more channels are analysed by their first channel.
+constexpr int TransformedChannels(int32_t channels) { return channels == 2 ? 2 : 1; }
 
-// True when a frame of n sample frames at byte offset lies wholly inside a sound of dataSize
-// bytes, measured both by the block alignment (how positions step) and by the bytes the
-// frame reader steps through (n * channels * bits / 8), in 64-bit arithmetic. A zero block
-// alignment, n, channel count or sample width frames nothing.
-bool FrameWithin(uint64_t dataSize, uint64_t offset, int32_t n, uint16_t blockAlign,
-                 int32_t bits, int32_t channels);
+// Windows and transforms each transformed channel of frame with plan into arrays (input,
+// work, out, mag). After each channel, channelDone(channel, scale) runs while arrays.mag and
+// arrays.out hold that channel's spectrum; scale is the drawing scale of the sample width
+// (LoadWindowedChannel). Nothing is read unless frame.Readable(), plan.size() equals
+// frame.length and the arrays hold at least that many entries.
+template <typename ChannelDone>
+TransformOutcome TransformChannels(const PcmFrame& frame, const FftPlan& plan,
+                                   FftArrays& arrays, ChannelDone&& channelDone) {
+  if (!frame.Readable() || !plan.valid() || plan.size() != frame.length ||
+      !arrays.allocated() || arrays.capacity < frame.length)
+    return TransformOutcome::NotTaken;
+  const int count = TransformedChannels(frame.channels);
+  for (int channel = 0; channel < count; ++channel) {
+    const double scale = LoadWindowedChannel(frame.First(), frame.length, frame.bits,
+                                             frame.channels, channel, plan.window(),
+                                             arrays.input.get());
+    if (!plan.Run(arrays.input.get(), arrays.out.get(), arrays.work.get(), arrays.mag.get()))
+      return channel == 0 ? TransformOutcome::FirstFailed : TransformOutcome::SecondFailed;
+    channelDone(channel, scale);
+  }
+  return TransformOutcome::Done;
+}
 
-// Windows and transforms the frame's channels into arrays (input, work, out, mag) with the
-// plan for frame.length, then runs DetectPitch. The caller guarantees FrameBytes(length,
-// bits, channels) readable bytes at frame.data, an accepted plan size and arrays of at least
-// `length` entries. Returns DetectPitch's result.
+// The whole road without drawing: TransformChannels, then DetectPitch on the last spectrum.
+// False when the frame was not transformed or no pitch was found.
 bool AnalyzePcmFrame(const PcmFrame& frame, const FftPlan& plan, FftArrays& arrays,
                      const DetectionSettings& settings, DetectionState& state);
 

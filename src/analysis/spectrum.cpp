@@ -1,6 +1,5 @@
 #include "analysis/spectrum.h"
 
-#include <limits>
 #include <new>
 
 namespace tonamira {
@@ -52,15 +51,6 @@ const FftPlan& FftPlanCache::For(int n) {
   auto& slot = plans_[n];
   if (!slot) slot = std::make_unique<FftPlan>(n);
   return *slot;
-}
-
-uint64_t FrameBytes(int n, int bits, int channels) {
-  if (n <= 0 || bits <= 0 || channels <= 0) return 0;
-  const uint64_t blockBits = static_cast<uint64_t>(channels) * static_cast<uint64_t>(bits);
-  uint64_t total = 0;
-  if (__builtin_mul_overflow(static_cast<uint64_t>(n), blockBits / 8, &total))
-    return std::numeric_limits<uint64_t>::max();
-  return total;
 }
 
 double LoadWindowedChannel(const uint8_t* frame, int n, int bits, int channels, int channel,

@@ -4,17 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
-#include <string_view>
 
 #include "analysis/fft.h"
+#include "analysis/frame.h"
+#include "common/allocation_fault.h"
 
 namespace tonamira {
-
-// Answers "should this allocation fail?" by the block's name; lets tests inject out-of-memory.
-using AllocationFault = std::function<bool(std::string_view block)>;
 
 // The five arrays of the analysis, allocated once for the largest frame length. Shorter
 // frames use the front of each array. mag holds bins 0 .. n/2 - 1 of the last transform.
@@ -44,10 +41,6 @@ class FftPlanCache {
  private:
   std::map<int, std::unique_ptr<FftPlan>> plans_;
 };
-
-// Bytes of one frame of n sample frames: n * (channels * bits / 8), in 64 bits. Zero when
-// any argument is not positive; saturates at the largest 64-bit value instead of wrapping.
-uint64_t FrameBytes(int n, int bits, int channels);
 
 // Reads channel `channel` (0 = first, 1 = second of a stereo frame) of the n-sample frame at
 // `frame` into input[j] = w[j] * x[j], x being the sample value (8-bit: byte - 128; 16-bit:

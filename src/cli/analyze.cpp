@@ -40,34 +40,26 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
 
   // A frame must fit both as positions step (block alignments) and as the reader steps
   // through it (channels x sample width): a malformed block align must not let the reader
-  // run past the end.
+  // run past the end. PcmFrame::Readable checks both.
   const uint64_t size = data.size();
   const uint64_t step = static_cast<uint64_t>(hop) * format.nBlockAlign;
-  auto fits = [&](uint64_t pos) {
-    return FrameWithin(size, pos, options.frame, format.nBlockAlign, format.wBitsPerSample,
-                       format.nChannels);
-  };
-
-  PcmFrame frame;
-  frame.length = options.frame;
-  frame.bits = format.wBitsPerSample;
-  frame.channels = format.nChannels;
+  PcmFrame frame{data, 0, options.frame, format.nChannels, format.wBitsPerSample,
+                 format.nBlockAlign};
   // A chosen channel is copied out into a mono frame of the same sample width.
   const bool picked = options.channel != ChannelChoice::kWindowRule;
+  const int32_t bytesPerSample = format.wBitsPerSample / 8;
   std::vector<uint8_t> mono(picked ? FrameBytes(options.frame, format.wBitsPerSample, 1) : 0);
-  if (picked) frame.channels = 1;
-  for (uint64_t pos = 0; fits(pos); pos += step) {
-    frame.data = data.data() + pos;
-    if (picked) {
-      PickPcmChannel(frame.data, frame.length, frame.bits, format.nChannels, options.channel,
+  const PcmFrame monoFrame{mono, 0, options.frame, 1, format.wBitsPerSample,
+                           static_cast<uint16_t>(bytesPerSample)};
+  for (uint64_t pos = 0; (frame.offset = pos, frame.Readable()); pos += step) {
+    if (picked)
+      PickPcmChannel(frame.First(), frame.length, frame.bits, frame.channels, options.channel,
                      mono.data());
-      frame.data = mono.data();
-    }
     FrameRow result;
     result.framePos = pos;
     result.timeSeconds =
         static_cast<double>(pos / format.nBlockAlign) / static_cast<double>(format.nSamplesPerSec);
-    result.detected = AnalyzePcmFrame(frame, plan, arrays, settings, state);
+    result.detected = AnalyzePcmFrame(picked ? monoFrame : frame, plan, arrays, settings, state);
     if (result.detected) {
       result.pitchHz = state.detectedFreq;
       result.level = state.detectedLevel;

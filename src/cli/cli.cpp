@@ -15,6 +15,8 @@
 #include "cli/csv_rows.h"
 #include "cli/input_sound.h"
 #include "cli/pcm_bytes.h"
+#include "cli/plot_command.h"
+#include "cli/tone_commands.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -28,6 +30,12 @@ const char* const kUsage =
     "                                 [--a4 HZ] [--frame 256|512|1024|2048] [--hop FRAMES]\n"
     "                                 [--threshold X] [--cutoff HZ]\n"
     "       tonamira-cli info FILE\n"
+    "       tonamira-cli plot FILE.wav [-o OUT.png|OUT.svg] [--method window|precise]\n"
+    "                                  [--from S] [--to S]\n"
+    "       tonamira-cli synth --freq HZ --levels L1,L2,... [--phases P1,P2,...]\n"
+    "                          [--volume V] [--length TENTHS] -o OUT.wav\n"
+    "       tonamira-cli resynth IN.wav --at SECONDS -o OUT.wav [--volume V]\n"
+    "                            [--length TENTHS]\n"
     "       tonamira-cli --help\n";
 
 const char* const kHelp =
@@ -188,6 +196,8 @@ bool ParseChoice(const QString& text, ChannelChoice& choice) {
 }  // namespace
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool progressToTerminal) {
+  if (argc >= 2 && std::string(argv[1]) == "plot") return RunPlot(argc, argv, out, err);
+  if (argc >= 2 && IsToneCommand(argv[1])) return RunToneCommand(argc, argv, out, err, kUsage);
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
 

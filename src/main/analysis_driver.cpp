@@ -10,8 +10,10 @@
 
 #include "analysis/detection.h"
 #include "analysis/frame_analysis.h"
+#include "analysis/loudness.h"
 #include "analysis/rounding.h"
 #include "analysis/spectrum.h"
+#include "analysis/spectrum_peaks.h"
 #include "main/form_main.h"
 #include "views/grid.h"
 #include "views/spectrum_view.h"
@@ -20,80 +22,47 @@
 
 namespace tonamira {
 
-std::span<const uint8_t> FormMain::CurrentSoundBytes() const {
-  if (!SoundPresent() || Sound.WaveDataSize <= 0) return {};
-  const size_t capacity =
-      Sound.SoundSetAside ? Mixer.MixBuffer.size : Sound.OwnedWaveData.size;
-  // Never more than the block that holds the sound, whatever WaveDataSize says.
-  const size_t size = std::min(capacity, static_cast<size_t>(Sound.WaveDataSize));
-  return {Sound.WaveData, size};
-}
-
-bool FormMain::CurrentFrameTaken() const {
-  const std::span<const uint8_t> bytes = CurrentSoundBytes();
-  const WaveFormat& f = Sound.WaveFormat;
-  return !bytes.empty() && AnalysableBits(f.wBitsPerSample) &&
-         FrameWithin(bytes.size(), Sound.FramePos, Analysis.FftSize, f.nBlockAlign,
-                     f.wBitsPerSample, f.nChannels);
-}
-
 void FormMain::ResetFftSettings() {
   Display.MaxDisplayFreq = 2000.0;
-  Analysis.FftSizeExp = 3;
-  Analysis.FftSize = RoundInt(std::pow(2.0, Analysis.FftSizeExp)) * 256;
+  Analysis.FftSizeExp = kDefaultFftSizeExp;
+  Analysis.FftSize = FftSizeFromExp(Analysis.FftSizeExp);
   freq->SetMax(RoundInt(Display.MaxDisplayFreq));
 }
 
 void FormMain::RedrawAll() {
-  const bool taken = CurrentFrameTaken();
-  const WaveFormat& f = Sound.WaveFormat;
-
-  Canvas& wave = PaintBoxGra->Canvas();
-  ClearBox(wave);
-  DrawWaveGrid(wave, f.nSamplesPerSec, Analysis.FftSize, Display.WaveMinorGrid,
-               Display.WaveMajorGrid);
-  if (taken) {
-    // The level flag is not looked at here: a loud frame reached by scrolling is analysed.
-    const int32_t zoom = WaveZoom(ScrollBarWaveTimes->Max(), ScrollBarWaveTimes->Position());
-    Analysis.LevelOk = DrawWaveform(wave, Analysis.FftSize, CurrentSoundBytes(),
-                                    f.wBitsPerSample, f.nChannels, Sound.FramePos, zoom)
-                           ? 1
-                           : 0;
-  }
-  PaintBoxGra->Present();
-
-  Canvas& fft = PaintBoxFft->Canvas();
-  ClearBox(fft);
-  DrawSpectrumGrid(fft, Display.SpecMinorGrid, Display.SpecMajorGrid, Display.MaxDisplayFreq);
-  if (taken) {
-    const std::span<const uint8_t> bytes = CurrentSoundBytes();
-    ComputeSpectrum(Analysis.FftSize, bytes.data(), bytes.size(), PaintBoxFft,
-                    f.wBitsPerSample, f.nChannels, Sound.FramePos);
-    ShowDetection();
-  } else {
-    ShowNoDetection();
-  }
-  PaintBoxFft->Present();
+  // The level flag is not looked at here: a loud frame reached by scrolling is analysed.
+  ShowFrame(CurrentFrame(), LoudFrames::Analysed, PaintBoxGra, PaintBoxFft);
 }
 
-void FormMain::AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
+void FormMain::AnalyzeFrame(int32_t n, const uint8_t* block, size_t blockSize, uint32_t offset,
                             int32_t channels, int32_t bits, PaintBox* waveBox,
                             PaintBox* fftBox) {
+  const std::span<const uint8_t> bytes = block != nullptr
+                                             ? std::span<const uint8_t>(block, blockSize)
+                                             : std::span<const uint8_t>();
+  const PcmFrame frame{bytes, offset, n, channels, bits, Sound.WaveFormat.nBlockAlign};
   Analysis.LevelOk = 1;
-  const bool taken = data != nullptr && SoundPresent() && AnalysableBits(bits) &&
-                     FrameWithin(dataSize, offset, n, Sound.WaveFormat.nBlockAlign, bits,
-                                 channels);
+  ShowFrame(frame, LoudFrames::Refused, waveBox, fftBox);
+}
+
+void FormMain::DrawWaveView(Canvas& wave, const PcmFrame& frame, bool taken) {
+  ClearBox(wave);
+  DrawWaveGrid(wave, Sound.WaveFormat.nSamplesPerSec, Analysis.FftSize, Display.WaveMinorGrid,
+               Display.WaveMajorGrid);
+  if (!taken) return;
+  const int32_t zoom = WaveZoom(ScrollBarWaveTimes->Max(), ScrollBarWaveTimes->Position());
+  DrawWaveform(wave, frame.length, frame.bytes, frame.bits, frame.channels,
+               static_cast<size_t>(frame.offset), zoom);
+}
+
+void FormMain::ShowFrame(const PcmFrame& frame, LoudFrames loud, PaintBox* waveBox,
+                         PaintBox* fftBox) {
+  const bool taken = SoundPresent() && frame.Readable();
 
   Canvas& wave = waveBox->Canvas();
-  ClearBox(wave);
-  DrawWaveGrid(wave, Sound.WaveFormat.nSamplesPerSec, Analysis.FftSize,
-               Display.WaveMinorGrid, Display.WaveMajorGrid);
-  if (taken) {
-    const int32_t zoom = WaveZoom(ScrollBarWaveTimes->Max(), ScrollBarWaveTimes->Position());
-    if (!DrawWaveform(wave, n, {data, dataSize}, bits, channels, offset, zoom))
-      Analysis.LevelOk = 0;
-  }
-  if (Analysis.LevelOk == 0) {
+  DrawWaveView(wave, frame, taken);
+  if (taken) Analysis.LevelOk = FrameTooLoud(frame) ? 0 : 1;
+  if (loud == LoudFrames::Refused && Analysis.LevelOk == 0) {
     // Too loud to analyse: the spectrum, read-outs, voiceprint, keys and mixer stay.
     DrawLoudWarning(wave);
     waveBox->Present();
@@ -105,7 +74,7 @@ void FormMain::AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uin
   ClearBox(fft);
   DrawSpectrumGrid(fft, Display.SpecMinorGrid, Display.SpecMajorGrid, Display.MaxDisplayFreq);
   if (taken) {
-    ComputeSpectrum(n, data, dataSize, fftBox, bits, channels, offset);
+    ComputeSpectrum(frame, fftBox);
     ShowDetection();
   } else {
     ShowNoDetection();
@@ -113,49 +82,38 @@ void FormMain::AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uin
   fftBox->Present();
 }
 
-void FormMain::ComputeSpectrum(int32_t n, const uint8_t* data, size_t dataSize, PaintBox* box,
-                               int32_t bits, int32_t channels, uint32_t offset) {
+void FormMain::ComputeSpectrum(const PcmFrame& frame, PaintBox* box) {
   if (Devices.Closing || !SoundPresent()) return;
   FftArrays& a = Analysis.Fft;
   // Only whole frames of 8- or 16-bit samples are read; anything else would leave the
   // previous frame's samples in the transform input.
-  if (!a.allocated() || n > a.capacity || data == nullptr || !AnalysableBits(bits) ||
-      !FrameWithin(dataSize, offset, n, Sound.WaveFormat.nBlockAlign, bits, channels))
-    return;
+  if (!a.allocated() || frame.length > a.capacity || !frame.Readable()) return;
+  const int32_t n = frame.length;
   const FftPlan& plan = Analysis.Plans.For(n);
-  const uint8_t* frame = data + offset;
 
   Canvas& canvas = box->Canvas();
   const int32_t height = canvas.Height();
   const double zoom = ScrollBarFftTimes->Max() - ScrollBarFftTimes->Position() + 1;
+  const int32_t bins = DisplayBins(n, Sound.RecRate, Display.MaxDisplayFreq);
   const std::span<const double> mags(a.mag.get(), static_cast<size_t>(n / 2));
   const std::span<double> noise(a.noise.get(), static_cast<size_t>(a.capacity));
-  SpectrumPeakState peaks{Analysis.PeakThreshold, Analysis.CutoffBin, Analysis.CaptureNoise,
-                          Analysis.SpectrumPeakMax};
-  auto drawChannel = [&](double baseline, double scale, Rgb brush) {
-    canvas.SetBrushColor(brush);
-    DrawSpectrum(canvas, Sound.RecRate, n, baseline, scale, mags, noise,
-                 Display.MaxDisplayFreq, zoom, peaks);
+  // A mono frame is drawn red on the bottom baseline; a stereo frame's first channel red at
+  // mid-height, its second blue at the bottom.
+  auto drawChannel = [&](int channel, double scale) {
+    const bool bottom = channel == 1 || frame.channels == 1;
+    const double baseline = bottom ? RoundEven(height - 1)
+                                   : RoundEven(static_cast<double>(height) / 2.0);
+    SpectrumPeakState peaks{Analysis.PeakThreshold, Analysis.CutoffBin, Analysis.CaptureNoise,
+                            Analysis.SpectrumPeakMax};
+    ScanSpectrumPeaks(n, bins, mags, noise, peaks, Analysis.SpectrumPeaks);
     Analysis.PeakThreshold = peaks.peakThreshold;
     Analysis.CaptureNoise = peaks.captureNoise;
     Analysis.SpectrumPeakMax = peaks.spectrumPeakMax;
+    canvas.SetBrushColor(channel == 0 ? kRed : kBlue);
+    DrawSpectrumPeaks(canvas, Analysis.SpectrumPeaks, bins, baseline, scale, zoom);
   };
-
-  const double scale =
-      LoadWindowedChannel(frame, n, bits, channels, 0, plan.window(), a.input.get());
-  if (!plan.Run(a.input.get(), a.out.get(), a.work.get(), a.mag.get())) return;
-  const double baseline =
-      channels == 1 ? RoundEven(height - 1) : RoundEven(static_cast<double>(height) / 2.0);
-  drawChannel(baseline, scale, kRed);
-
-  if (channels == 2) {
-    LoadWindowedChannel(frame, n, bits, channels, 1, plan.window(), a.input.get());
-    if (!plan.Run(a.input.get(), a.out.get(), a.work.get(), a.mag.get())) {
-      MessageBox("error", "");
-      return;
-    }
-    drawChannel(RoundEven(height - 1), scale, kBlue);
-  }
+  if (TransformChannels(frame, plan, a, drawChannel) == TransformOutcome::SecondFailed)
+    MessageBox("error", "");
 }
 
 void FormMain::ShowDetection() {
@@ -215,7 +173,7 @@ void FormMain::MarkDetectedKey() {
 void FormMain::ButfftampfilsetClick() {
   if (!Devices.Recording) return;
   Analysis.CaptureNoise = true;
-  const int32_t n = RoundInt(Analysis.FftSize / (Sound.RecRate / 2.0 / Display.MaxDisplayFreq));
+  const int32_t n = DisplayBins(Analysis.FftSize, Sound.RecRate, Display.MaxDisplayFreq);
   const int32_t clear = std::min(n, Analysis.Fft.capacity);
   if (clear >= 1 && Analysis.Fft.noise) std::fill_n(Analysis.Fft.noise.get(), clear, 0.0);
 }

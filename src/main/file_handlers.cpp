@@ -30,9 +30,11 @@ std::string SaveNameWithSuffix(const std::string& name) {
 
 namespace {
 
+// Only an existing regular file (or a link to one) can be overwritten; anything else of that
+// name is refused by the writer without a question.
 bool Exists(const std::string& name) {
   std::error_code ec;
-  return std::filesystem::exists(PathFromDialog(name), ec);
+  return std::filesystem::is_regular_file(PathFromDialog(name), ec);
 }
 
 }  // namespace
@@ -41,7 +43,12 @@ void FormMain::OpenClick() {
   if (Devices.Playing || Devices.Recording) return;
   const std::optional<std::string> chosen = services_.OpenFileName(kWavFilter);
   if (!chosen) return;
-  const std::filesystem::path path = PathFromDialog(*chosen);
+  OpenFile(*chosen);
+}
+
+void FormMain::OpenFile(const std::string& name) {
+  if (Devices.Playing || Devices.Recording) return;
+  const std::filesystem::path path = PathFromDialog(name);
 
   // The old sound goes first, whatever the outcome; a kept-aside sound is put back so that
   // it, and never the mixer's buffer, is what gets released.
@@ -107,10 +114,8 @@ void FormMain::SaveClick() {
   }
   name = SaveNameWithSuffix(name);
 
-  const std::span<const uint8_t> bytes = CurrentSoundBytes();
-  const uint32_t count = static_cast<uint32_t>(
-      Sound.WaveDataSize > 0 ? std::min<size_t>(bytes.size(), static_cast<size_t>(Sound.WaveDataSize))
-                             : 0);
+  const std::span<const uint8_t> bytes = Sound.Bytes();
+  const auto count = static_cast<uint32_t>(bytes.size());
   const WavWriteResult written =
       WriteWavFile(PathFromDialog(name), Sound.WaveFormat, bytes.data(), count);
   if (!written.ok) {

@@ -7,8 +7,6 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <new>
-
 namespace tonamira {
 
 namespace {
@@ -115,6 +113,9 @@ FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
   textRenderer_ = std::make_unique<QtTextRenderer>(DigitFont(12));
   BuildControls();
   WireEvents();
+  AddShortcuts();
+  AddToolTips();
+  setAcceptDrops(true);
   // Centred on the screen.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
@@ -132,15 +133,6 @@ FormMain::~FormMain() {
 void FormMain::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
-}
-
-bool FormMain::Allocate(ByteBlock& block, size_t bytes, const char* name) {
-  block.Reset();
-  if (fault_ && fault_(name)) return false;
-  block.data.reset(new (std::nothrow) uint8_t[bytes]());
-  if (!block.data) return false;
-  block.size = bytes;
-  return true;
 }
 
 void FormMain::BuildControls() {
@@ -234,6 +226,10 @@ void FormMain::BuildControls() {
   LBmixtime = MakeLabel(this, 761, 477, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
   Transmit = MakeButton(this, 623, 501, 93, 30, QString::fromUtf8("ミキサー"), windowFont_);
   reset = MakeButton(this, 729, 501, 54, 29, QString::fromUtf8("リセット"), windowFont_);
+  // The widened captions reach a few pixels under the track bars beside them; they lie on
+  // top so that their last glyph shows.
+  Lbamptxt->raise();
+  Lbtimetxt->raise();
 
   // ---- piano row: white keys first, then the black keys raised above them so that a
   // click where they overlap goes to the black key.

@@ -18,12 +18,18 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "analysis/detection.h"
+#include "analysis/frame.h"
 #include "analysis/spectrum.h"
+#include "analysis/spectrum_peaks.h"
 #include "main/services.h"
 #include "main/toolkit.h"
+#include "sound/byte_block.h"
+#include "sound/current_sound.h"
 #include "sound/wave_format.h"
+#include "synth/mixer.h"
 #include "synth/note_table.h"
 
 namespace tonamira {
@@ -32,40 +38,11 @@ inline constexpr const char* kWindowCaption = "トナミラver1.24";
 inline constexpr int kClientWidth = 800;
 inline constexpr int kClientHeight = 600;
 inline constexpr int kHarmonicLabelCount = 10;
-inline constexpr int kPlayHeaderBytes = 32;                 // one device buffer header
 inline constexpr int32_t kWaveDataCapacity = 30 * 44100;    // 1,323,000 bytes
 inline constexpr int32_t kStartupSoundBytes = 44100;        // half a second, 16-bit mono
 
-// A raw byte block with its size; empty when data is null.
-struct ByteBlock {
-  std::unique_ptr<uint8_t[]> data;
-  size_t size = 0;
-  explicit operator bool() const { return data != nullptr; }
-  void Reset() {
-    data.reset();
-    size = 0;
-  }
-};
-
 // Platform device handle; 0 means none. The audio device layer gives it meaning.
 using DeviceHandle = intptr_t;
-
-// The current sound, its format and the sound kept aside while the mixer's tone plays.
-struct SoundState {
-  ByteBlock OwnedWaveData;          // the block WaveData refers to while it owns the sound
-  uint8_t* WaveData = nullptr;      // the current sound: OwnedWaveData or, set aside, MixBuffer
-  int32_t WaveDataSize = 0;         // bytes
-  ::tonamira::WaveFormat WaveFormat;
-  uint32_t FramePos = 0;            // byte offset of the analysed frame
-  ByteBlock PlayHeader;             // the one 32-byte device buffer header
-  int32_t RecBits = 0, RecRate = 0, RecChannels = 0;  // format of the current sound
-  int32_t OutBits = 0, OutRate = 0, OutChannels = 0;  // last loaded or recorded sound
-  bool SoundSetAside = false;       // the mixer's tone is current; WaveData does not own it
-  ByteBlock SavedWaveData;          // the sound kept aside (owned)
-  int32_t SavedWaveDataSize = 0;
-  uint32_t RecPos = 0;              // bytes recorded so far
-  double RecChunkSeconds = 0.0;
-};
 
 // Devices and the flags the device handlers share.
 struct DeviceState {
@@ -93,6 +70,7 @@ struct AnalysisState {
   int32_t VoiceprintBins = 0;
   bool CaptureNoise = false;
   double SpectrumPeakMax = 0.0;     // largest peak height of the last spectrum drawn
+  std::vector<SpectrumPeak> SpectrumPeaks;   // the peaks of the channel being drawn
   int32_t LevelOk = 1;              // cleared when a 16-bit frame is too loud to analyse
   DetectionState Detection;         // peak lists, DetectedFreq, DetectedLevel
   FftPlanCache Plans;               // transform plans of the frame lengths in use
@@ -108,8 +86,9 @@ struct DisplayState {
 };
 
 struct MixerState {
-  std::array<int32_t, kHarmonics + 1> HarmonicLevel{};   // 1-based
-  std::array<double, kHarmonics + 1> HarmonicPhase{};    // 1-based
+  HarmonicLevels HarmonicLevel{};       // 1-based, 0 .. 100
+  HarmonicPhases HarmonicPhase{};       // 1-based, radians
+  HarmonicComplexes HarmonicComplex{};  // the last transform value seen per harmonic
   int32_t HarmonicLimit = 0;
   int32_t FadeLength = 0;
   double MixTime = 0.0;
@@ -136,7 +115,7 @@ class FormMain : public QWidget {
   ~FormMain() override;
 
   // ---- state, owned for the life of the window
-  SoundState Sound;
+  CurrentSound Sound;
   DeviceState Devices;
   AnalysisState Analysis;
   DisplayState Display;
@@ -204,10 +183,7 @@ class FormMain : public QWidget {
   void ResetPlayRange();
   void ClampPlayRange();
   void PlayScrollBarScroll(int& scrollPos);
-  bool SoundPresent() const;
-  // True when the frame at FramePos lies wholly inside the current sound; drawing and
-  // analysis of the current sound are skipped when it does not.
-  bool CurrentFrameFits() const;
+  bool SoundPresent() const { return Sound.Present(); }
   void ReleaseSound();
   void ReleaseDevicesAndSound();
   void ClearSoundRefs();
@@ -226,35 +202,34 @@ class FormMain : public QWidget {
   // ---- hooks attached by the drawing, detection, device and mixer code
   void RedrawAll();
   void ResetVoiceprint();
-  void UpdateHarmonicLabels();
-  void LevelsFromPeaks();           // harmonic levels and freq from the detected peaks
-  void ClearHarmonicBars();         // every harmonic bar to level 0
   void CloseInput();
   void CloseOutput();
   void StopDevicesForClose();
 
   // ---- frame analysis: draw the views for one frame, detect and show the result
-  // Draws and analyses n sample frames that start offset bytes into data (dataSize bytes);
+  // Draws and analyses n sample frames that start offset bytes into block (blockSize bytes);
   // a 16-bit frame with a loud sample near its start gets the warning instead.
-  void AnalyzeFrame(int32_t n, const uint8_t* data, size_t dataSize, uint32_t offset,
+  void AnalyzeFrame(int32_t n, const uint8_t* block, size_t blockSize, uint32_t offset,
                     int32_t channels, int32_t bits, PaintBox* waveBox, PaintBox* fftBox);
   // Transforms each channel of the frame and draws its peaks into box. Does nothing while
-  // closing, without a sound, or when the frame does not lie inside data.
-  void ComputeSpectrum(int32_t n, const uint8_t* data, size_t dataSize, PaintBox* box,
-                       int32_t bits, int32_t channels, uint32_t offset);
+  // closing, without a sound, or when the frame cannot be read.
+  void ComputeSpectrum(const PcmFrame& frame, PaintBox* box);
   void ShowDetection();
   void ShowDetectionResults();
   void MarkDetectedKey();
   void ResetFftSettings();
-  // The current sound as bytes (empty without one) and whether its frame at FramePos is
-  // drawn and analysed: it must lie inside the sound and have 8- or 16-bit samples.
-  std::span<const uint8_t> CurrentSoundBytes() const;
-  bool CurrentFrameTaken() const;
+  // The current sound's frame at FramePos, and whether it is drawn and analysed: it must lie
+  // inside the sound and have 8- or 16-bit samples.
+  PcmFrame CurrentFrame() const { return Sound.FrameAt(Sound.FramePos, Analysis.FftSize); }
+  bool CurrentFrameTaken() const { return SoundPresent() && CurrentFrame().Readable(); }
 
   // ---- control handlers
   void RecButtonClick();
   void PlayButtonClick();
   void OpenClick();
+  // What "開く" does once a file is chosen: the same steps and messages for a file named on
+  // the command line or dropped on the window. Nothing while playing or recording.
+  void OpenFile(const std::string& name);
   void SaveClick();
   void ButfftampfilsetClick();
   void ButtonRecLevelClick();
@@ -280,24 +255,62 @@ class FormMain : public QWidget {
   void resetClick();
   void Panel1Click(Panel* sender);
 
+  // ---- the tone mixer and the piano keys
+  // Harmonics of freq at or below half the current sound's rate, at most 20.
+  uint32_t HarmonicCount() const;
+  void UpdateHarmonicLabels();      // the odd harmonics' frequencies over their bars
+  void ShowHarmonicBars();          // every bar to the position of its level
+  void LevelsFromPeaks();           // harmonic levels and freq from the detected peaks
+  void ClearHarmonicBars();         // every harmonic bar to level 0
+  void ComputeHarmonicPhases();     // phases of the last analysed frame's harmonics
+  // Synthesises size bytes of the tone at rate into MixBuffer (never past its end); a
+  // volume cut on the way moves the volume bar.
+  void SynthesizeTone(uint32_t size, uint32_t rate);
+  // Makes the tone the current sound (the previous one set aside), shows it and plays it.
+  void MixAndPlay();
+  // Tunes the mixer to a note and plays it.
+  void SelectNote(int32_t frequency);
+  // Plays bytes start .. end of data in the current format; true when the device took them.
+  bool PlayBuffer(const uint8_t* data, uint32_t start, uint32_t end);
+
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }
-  bool FrameFitsNow() const { return frameFits_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A file dropped on the window is opened as "開く" would open it.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
   void WireEvents();
+  void AddShortcuts();
+  void AddToolTips();
+  // Whether a frame too loud to analyse stops at the waveform (the live frames of a device)
+  // or is analysed like any other (the current sound redrawn at FramePos).
+  enum class LoudFrames { Refused, Analysed };
+  // The one sequence of RedrawAll and AnalyzeFrame: the waveform view with its grid and the
+  // frame's traces; then, unless a loud frame is refused there, the spectrum view with its
+  // grid and each channel's peaks, and the detection shown everywhere.
+  void ShowFrame(const PcmFrame& frame, LoudFrames loud, PaintBox* waveBox, PaintBox* fftBox);
+  // The waveform view's grid and traces of a frame; the loudness flag when drawn.
+  void DrawWaveView(Canvas& wave, const PcmFrame& frame, bool taken);
   // The whole waveform view, or the whole spectrum view without a new detection, of the
   // current frame.
   void RedrawWaveView();
   void RedrawSpectrumView();
   // A frame that is not analysed: no pitch, no level, no key marks, bars at level 0.
   void ShowNoDetection();
+  // The mixer's buffer at a new size, its contents kept; false (buffer as it was) when the
+  // memory is not there.
+  bool ResizeMixBuffer(size_t bytes);
+  // A selected note's fundamental is never silent: level 0 goes to 100.
+  void RaiseSilentFundamental();
   // Allocates a zero-filled block; an injected or real failure leaves it empty.
-  bool Allocate(ByteBlock& block, size_t bytes, const char* name);
+  bool Allocate(ByteBlock& block, size_t bytes, const char* name) {
+    return block.Allocate(bytes, name, fault_);
+  }
   void MessageBox(const std::string& text, const std::string& caption) {
     services_.MessageBox(text, caption);
   }
@@ -306,7 +319,6 @@ class FormMain : public QWidget {
   AllocationFault fault_;
   QFont windowFont_;
   std::unique_ptr<QtTextRenderer> textRenderer_;
-  bool frameFits_ = false;   // a whole frame of the current sound fits at position 0
   bool closed_ = false;
 };
 

@@ -1,6 +1,9 @@
 // The program entry: the application object, its title, the one window and the event loop.
+// A WAV file named on the command line is opened as "開く" would open it.
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QStringList>
 
 #include "main/form_main.h"
 #include "main/services.h"
@@ -8,9 +11,20 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   tonamira::ApplyApplicationSettings();
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "A pitch analyser and test-tone maker: sing or play into the sound card, or open a WAV "
+      "file, and watch its waveform, spectrum, pitch, voiceprint and note.");
+  parser.addHelpOption();
+  parser.addPositionalArgument("file", "A WAV file to open at start.", "[FILE.wav]");
+  parser.process(app);
+
   tonamira::QtServices services;
   tonamira::FormMain window(services);
   services.SetOwner(&window);
   window.show();
+  const QStringList files = parser.positionalArguments();
+  if (!files.isEmpty()) window.OpenFile(files.first().toStdString());
   return app.exec();
 }

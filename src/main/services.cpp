@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QStyleFactory>
@@ -51,10 +53,33 @@ ConfirmAnswer QtServices::Confirm(const std::string& text) {
   return ConfirmAnswer::Cancel;
 }
 
+namespace {
+constexpr const char* kLastFolderKey = "dialogs/lastFolder";
+}  // namespace
+
+QString FolderMemory::StartFolder() const {
+  const QString folder = settings_.value(kLastFolderKey).toString();
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void FolderMemory::Remember(const QString& chosenFile) {
+  settings_.setValue(kLastFolderKey, QFileInfo(chosenFile).absolutePath());
+  settings_.sync();
+}
+
+QtServices::QtServices(QWidget* owner)
+    : owner_(owner),
+      settings_(std::make_unique<QSettings>("tonamira", "tonamira")),
+      folders_(*settings_) {}
+
+QtServices::~QtServices() = default;
+
 std::optional<std::string> QtServices::OpenFileName(const std::string& filter) {
-  const QString path = QFileDialog::getOpenFileName(
-      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)));
+  const QString path =
+      QFileDialog::getOpenFileName(owner_, QString(), folders_.StartFolder(),
+                                   QString::fromStdString(QtFilterFromPairs(filter)));
   if (path.isEmpty()) return std::nullopt;
+  folders_.Remember(path);
   return path.toStdString();
 }
 
@@ -62,9 +87,11 @@ std::optional<std::string> QtServices::SaveFileName(const std::string& filter) {
   // The window asks its own overwrite question (it also looks for name.wav and name.WAV),
   // so the dialog does not ask a second time.
   const QString path = QFileDialog::getSaveFileName(
-      owner_, QString(), QString(), QString::fromStdString(QtFilterFromPairs(filter)),
-      nullptr, QFileDialog::DontConfirmOverwrite);
+      owner_, QString(), folders_.StartFolder(),
+      QString::fromStdString(QtFilterFromPairs(filter)), nullptr,
+      QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) return std::nullopt;
+  folders_.Remember(path);
   return path.toStdString();
 }
 

@@ -3,9 +3,13 @@
 // dialogs and starting another program. The window talks only to this interface; the
 // program uses QtServices, tests answer from a script.
 
+#include <memory>
 #include <optional>
 #include <string>
 
+#include <QString>
+
+class QSettings;
 class QWidget;
 
 namespace tonamira {
@@ -39,9 +43,25 @@ void ApplyApplicationSettings();
 // "wav|*.wav" -> "wav (*.wav)"; pairs separated by further '|' become ";;"-separated filters.
 std::string QtFilterFromPairs(const std::string& filter);
 
+// The folder the file dialogs start in: the folder of the file chosen last, kept between
+// runs in the settings given (the user's own settings file in the program).
+class FolderMemory {
+ public:
+  explicit FolderMemory(QSettings& settings) : settings_(settings) {}
+  // The folder to start in; empty (the dialog's own choice) until a file has been chosen or
+  // when that folder is gone.
+  QString StartFolder() const;
+  // Remembers the folder of a chosen file.
+  void Remember(const QString& chosenFile);
+
+ private:
+  QSettings& settings_;
+};
+
 class QtServices final : public Services {
  public:
-  explicit QtServices(QWidget* owner = nullptr) : owner_(owner) {}
+  explicit QtServices(QWidget* owner = nullptr);
+  ~QtServices() override;
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
   void MessageBox(const std::string& text, const std::string& caption) override;
@@ -53,6 +73,8 @@ class QtServices final : public Services {
 
  private:
   QWidget* owner_;
+  std::unique_ptr<QSettings> settings_;
+  FolderMemory folders_;
 };
 
 }  // namespace tonamira

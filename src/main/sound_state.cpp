@@ -1,43 +1,20 @@
-// The current sound: its format, ownership, play range and scrolling.
-
-#include <QString>
+// The current sound through the window: its format, the play range and scrolling applied to
+// the play scroll bar, and the ownership rules of CurrentSound behind the window's names.
 
 #include "main/form_main.h"
-#include "sound/sound_buffer.h"
 
 namespace tonamira {
 
-void FormMain::FillWaveFormat() {
-  Sound.WaveFormat = ::tonamira::FillWaveFormat(
-      FormatSettings{Sound.RecBits, Sound.RecRate, Sound.RecChannels});
-}
-
-bool FormMain::SoundPresent() const {
-  return Sound.WaveData != nullptr && static_cast<bool>(Sound.PlayHeader);
-}
-
-bool FormMain::CurrentFrameFits() const {
-  if (!SoundPresent() || Sound.WaveDataSize < 0) return false;
-  const size_t capacity =
-      Sound.SoundSetAside ? Mixer.MixBuffer.size : Sound.OwnedWaveData.size;
-  if (static_cast<size_t>(Sound.WaveDataSize) > capacity) return false;
-  const uint16_t block = Sound.WaveFormat.nBlockAlign;
-  return block != 0 && Analysis.FftSize > 0 &&
-         FrameFits(static_cast<uint32_t>(Sound.WaveDataSize), Sound.FramePos, block,
-                   static_cast<uint32_t>(Analysis.FftSize));
-}
+void FormMain::FillWaveFormat() { Sound.FillWaveFormat(); }
 
 void FormMain::ResetPlayRange() {
-  Sound.FramePos = 0;
   PlayScrollBar->SetPosition(0);
-  const PlayRange r = ComputePlayRange(Sound.WaveDataSize, Sound.WaveFormat.nBlockAlign,
-                                       Analysis.FftSize, Analysis.FftSizeExp);
+  const PlayRange r = Sound.ResetPlayRange(Analysis.FftSize, Analysis.FftSizeExp);
   Analysis.FftSize = r.fftSize;
   Analysis.FftSizeExp = r.fftSizeExp;
   if (r.fellBack) MessageBox("プログラムを閉じてください", "Wait");
   // A sound too short for even a 256-sample frame (or with no block alignment) gets the
   // range 0..0 and no frame: the redraw shows the grids and analyses nothing.
-  frameFits_ = r.frameFits;
   PlayScrollBar->SetMax(r.max);
   PlayScrollBar->SetLargeChange(r.largeChange);
   PlayScrollBar->SetSmallChange(r.smallChange);
@@ -45,9 +22,7 @@ void FormMain::ResetPlayRange() {
 }
 
 void FormMain::ClampPlayRange() {
-  const ClampedRange c = ::tonamira::ClampPlayRange(Sound.WaveDataSize, Sound.WaveFormat.nBlockAlign,
-                                        Analysis.FftSize, PlayScrollBar->Position());
-  if (c.moveFramePos) Sound.FramePos = c.framePos;
+  const ClampedRange c = Sound.ClampPlayRange(Analysis.FftSize, PlayScrollBar->Position());
   // The bar pulls its own position down to a maximum below it.
   PlayScrollBar->SetMax(c.max);
 }
@@ -58,51 +33,24 @@ void FormMain::PlayScrollBarScroll(int& scrollPos) {
     scrollPos = 0;
     return;
   }
-  Sound.FramePos = AlignFramePos(scrollPos, Sound.WaveFormat.nBlockAlign);
+  Sound.ScrollTo(scrollPos);
   PlayScrollBar->SetPosition(static_cast<int>(Sound.FramePos));
   RedrawAll();
 }
 
 void FormMain::SetSoundAside() {
-  if (!Sound.SoundSetAside) {
-    Sound.SavedWaveData = std::move(Sound.OwnedWaveData);
-    Sound.OwnedWaveData.Reset();
-    Sound.SavedWaveDataSize = Sound.WaveDataSize;
-    Sound.SoundSetAside = true;
-  }
-  Sound.WaveData = Mixer.MixBuffer.data.get();
+  Sound.SetAside({Mixer.MixBuffer.data.get(), Mixer.MixBuffer.size});
 }
 
 void FormMain::PutSoundBack() {
-  if (!Sound.SoundSetAside) return;
-  Sound.SoundSetAside = false;
-  Sound.OwnedWaveData = std::move(Sound.SavedWaveData);
-  Sound.SavedWaveData.Reset();
-  Sound.WaveData = Sound.OwnedWaveData.data.get();
-  Sound.WaveDataSize = Sound.SavedWaveDataSize;
-  Sound.RecBits = Sound.OutBits;
-  Sound.RecRate = Sound.OutRate;
-  Sound.RecChannels = Sound.OutChannels;
-  FillWaveFormat();
+  if (!Sound.PutBack()) return;
   ResetPlayRange();
   RedrawAll();
 }
 
-void FormMain::RestoreSetAsideForRelease() {
-  if (!Sound.SoundSetAside) return;
-  Sound.OwnedWaveData = std::move(Sound.SavedWaveData);
-  Sound.SavedWaveData.Reset();
-  Sound.WaveData = Sound.OwnedWaveData.data.get();
-  Sound.WaveDataSize = Sound.SavedWaveDataSize;
-  Sound.SoundSetAside = false;
-}
+void FormMain::RestoreSetAsideForRelease() { Sound.RestoreSetAsideForRelease(); }
 
-void FormMain::ReleaseSound() {
-  RestoreSetAsideForRelease();
-  Sound.PlayHeader.Reset();
-  Sound.OwnedWaveData.Reset();
-  Sound.WaveData = nullptr;
-}
+void FormMain::ReleaseSound() { Sound.Release(); }
 
 void FormMain::ReleaseDevicesAndSound() {
   if (!Devices.InputOpen && !Devices.HasSound) return;
@@ -116,9 +64,7 @@ void FormMain::ReleaseDevicesAndSound() {
 void FormMain::ClearSoundRefs() {
   Devices.hWaveOut = 0;
   Devices.hWaveIn = 0;
-  Sound.PlayHeader.Reset();
-  Sound.OwnedWaveData.Reset();
-  Sound.WaveData = nullptr;
+  Sound.ClearRefs();
 }
 
 }  // namespace tonamira

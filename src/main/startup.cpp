@@ -2,12 +2,11 @@
 
 #include <QString>
 
-#include <cmath>
 #include <cstring>
 
 #include "analysis/rounding.h"
 #include "main/form_main.h"
-#include "sound/sound_buffer.h"
+#include "analysis/frame.h"
 
 namespace tonamira {
 
@@ -39,7 +38,7 @@ void FormMain::FormCreate() {
   Display.SpecMajorGrid = 500;
 
   Analysis.FftSizeExp = kDefaultFftSizeExp;
-  Analysis.FftSize = RoundInt(std::pow(2.0, Analysis.FftSizeExp)) * 256;
+  Analysis.FftSize = FftSizeFromExp(Analysis.FftSizeExp);
   // A failure is reported and start-up goes on: the spectrum routines check the arrays.
   if (!AllocFftArrays(Analysis.Fft, Analysis.FftSize, fault_)) MessageBox("No memory", "ERROR");
 
@@ -98,8 +97,7 @@ void FormMain::FormCreate() {
   Sound.FramePos = 0;
   Display.VoiceprintColumn = 0;
   Display.VoiceprintWidth = PaintBoxSeimon->width();
-  Analysis.VoiceprintBins =
-      VoiceprintBins(Analysis.FftSize, Sound.RecRate, Display.MaxDisplayFreq);
+  Analysis.VoiceprintBins = DisplayBins(Analysis.FftSize, Sound.RecRate, Display.MaxDisplayFreq);
 }
 
 void FormMain::FormClose() {

@@ -1,10 +1,12 @@
 #include "main/toolkit.h"
 
+#include <QHelpEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QStyleOptionSlider>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -39,6 +41,14 @@ void TrackBar::SetSelStart(int v) {
 void TrackBar::SetSelEnd(int v) {
   selEnd_ = v;
   update();
+}
+
+bool TrackBar::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !shownTip_.isEmpty()) {
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), shownTip_, this);
+    return true;
+  }
+  return QSlider::event(event);
 }
 
 void TrackBar::paintEvent(QPaintEvent* event) {
@@ -208,9 +218,11 @@ void RadioGroup::resizeEvent(QResizeEvent*) {
 
 Timer::Timer(int intervalMs) {
   timer_.setInterval(intervalMs);
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (OnTimer) OnTimer();
-  });
+  QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
+}
+
+void Timer::Fire() {
+  if (timer_.isActive() && OnTimer) OnTimer();
 }
 
 void Timer::SetEnabled(bool enabled) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/up_down.h"
 #include "views/canvas.h"
 #include "views/raster_canvas.h"
 
@@ -45,15 +46,20 @@ class TrackBar : public QSlider {
   int SelEnd() const { return selEnd_; }
   void SetSelStart(int v);
   void SetSelEnd(int v);
+  // The tooltip shown over the bar, when it should differ from its hint text (toolTip()).
+  QString ShownTip() const { return shownTip_; }
+  void SetShownTip(const QString& tip) { shownTip_ = tip; }
 
   std::function<void()> OnChange;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   int selStart_ = 0;
   int selEnd_ = 0;
+  QString shownTip_;
 };
 
 // Scroll bar. A user action (arrow, page, thumb, end) computes the new position within the
@@ -86,7 +92,7 @@ class ScrollBar : public QScrollBar {
 // the end of the range reports nothing.
 class UpDown : public QWidget {
  public:
-  enum class Button { Previous, Next };
+  using Button = UpDownButton;
   explicit UpDown(QWidget* parent);
 
   int Min() const { return min_; }
@@ -176,6 +182,9 @@ class Timer {
   bool Enabled() const { return timer_.isActive(); }
   void SetEnabled(bool enabled);
   int Interval() const { return timer_.interval(); }
+  // One tick as the event loop delivers it: runs OnTimer while the timer is enabled, nothing
+  // otherwise. Tests call it to drive the ticks themselves.
+  void Fire();
   std::function<void()> OnTimer;
 
  private:

@@ -14,27 +14,10 @@
 
 namespace tonamira {
 
-namespace {
-
-UpDownButton ToArrow(UpDown::Button button) {
-  return button == UpDown::Button::Next ? UpDownButton::Next : UpDownButton::Prev;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- waveform view
 
 void FormMain::RedrawWaveView() {
-  Canvas& wave = PaintBoxGra->Canvas();
-  const WaveFormat& f = Sound.WaveFormat;
-  ClearBox(wave);
-  DrawWaveGrid(wave, f.nSamplesPerSec, Analysis.FftSize, Display.WaveMinorGrid,
-               Display.WaveMajorGrid);
-  if (CurrentFrameTaken()) {
-    const int32_t zoom = WaveZoom(ScrollBarWaveTimes->Max(), ScrollBarWaveTimes->Position());
-    DrawWaveform(wave, Analysis.FftSize, CurrentSoundBytes(), f.wBitsPerSample, f.nChannels,
-                 Sound.FramePos, zoom);
-  }
+  DrawWaveView(PaintBoxGra->Canvas(), CurrentFrame(), CurrentFrameTaken());
   PaintBoxGra->Present();
 }
 
@@ -62,12 +45,7 @@ void FormMain::RedrawSpectrumView() {
   Canvas& fft = PaintBoxFft->Canvas();
   ClearBox(fft);
   DrawSpectrumGrid(fft, Display.SpecMinorGrid, Display.SpecMajorGrid, Display.MaxDisplayFreq);
-  if (CurrentFrameTaken()) {
-    const std::span<const uint8_t> bytes = CurrentSoundBytes();
-    ComputeSpectrum(Analysis.FftSize, bytes.data(), bytes.size(), PaintBoxFft,
-                    Sound.WaveFormat.wBitsPerSample, Sound.WaveFormat.nChannels,
-                    Sound.FramePos);
-  }
+  if (CurrentFrameTaken()) ComputeSpectrum(CurrentFrame(), PaintBoxFft);
   PaintBoxFft->Present();
 }
 
@@ -116,7 +94,7 @@ void FormMain::PaintBoxFftMouseDown(Qt::MouseButton button, Qt::KeyboardModifier
 }
 
 void FormMain::UpDownfftscaleClick(UpDown::Button button) {
-  Display.MaxDisplayFreq = StepDisplayRange(Display.MaxDisplayFreq, ToArrow(button),
+  Display.MaxDisplayFreq = StepDisplayRange(Display.MaxDisplayFreq, button,
                                             Sound.RecRate);
   freq->SetMax(RoundInt(Display.MaxDisplayFreq));
   ResetVoiceprint();
@@ -124,7 +102,7 @@ void FormMain::UpDownfftscaleClick(UpDown::Button button) {
 }
 
 void FormMain::UpDownChoicedataClick(UpDown::Button button) {
-  Analysis.FftSizeExp = StepFftSizeExp(Analysis.FftSizeExp, ToArrow(button));
+  Analysis.FftSizeExp = StepFftSizeExp(Analysis.FftSizeExp, button);
   Analysis.FftSize = FftSizeFromExp(Analysis.FftSizeExp);
   // Fit the play range to the new frame length. A sound shorter than the frame gets the
   // range 0..0 and no frame is taken from it (the redraw shows the grids only).

@@ -52,10 +52,4 @@ uint32_t AlignFramePos(int32_t scrollPos, uint16_t blockAlign) {
   return pos - pos % blockAlign;
 }
 
-bool FrameFits(uint32_t size, uint32_t pos, uint32_t blockAlign, uint32_t frameLen) {
-  const uint64_t end = static_cast<uint64_t>(pos) +
-                       static_cast<uint64_t>(blockAlign) * static_cast<uint64_t>(frameLen);
-  return static_cast<uint64_t>(size) >= end;
-}
-
 }  // namespace tonamira

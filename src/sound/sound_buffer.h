@@ -10,13 +10,9 @@
 
 #include <cstdint>
 
+#include "analysis/frame.h"
+
 namespace tonamira {
-
-inline constexpr int32_t kDefaultFftSizeExp = 3;
-inline constexpr int32_t kMinFftSize = 256;   // frame length of FftSizeExp 0
-
-// FftSize for an exponent: 256 * 2^exp.
-constexpr int32_t FftSizeForExp(int32_t exp) { return kMinFftSize << exp; }
 
 struct PlayRange {
   int32_t fftSize = 0;        // frame length to use from now on (may have fallen back)
@@ -49,9 +45,5 @@ ClampedRange ClampPlayRange(int32_t waveDataSize, uint16_t blockAlign, int32_t f
 // whole frames, so the position stays at 0. Negative positions (a scroll bar never gives
 // them) are treated as 0.
 uint32_t AlignFramePos(int32_t scrollPos, uint16_t blockAlign);
-
-// True when size >= pos + blockAlign * frameLen. Measured without wrap-around: a sum that
-// does not fit in 32 bits is a frame that does not fit, never a small number that does.
-bool FrameFits(uint32_t size, uint32_t pos, uint32_t blockAlign, uint32_t frameLen);
 
 }  // namespace tonamira

@@ -3,20 +3,17 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
 
+#include "common/allocation_fault.h"
 #include "sound/riff.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
 
-// Answers "should this allocation fail?" by the block's name; lets tests inject
-// out-of-memory. The same type as the analysis arrays use; the reader asks for "WaveData".
-using AllocationFault = std::function<bool(std::string_view block)>;
+// The sample block is asked for under the name "WaveData".
 
 struct WavReadResult {
   bool ok = false;

@@ -168,9 +168,29 @@ WavWriteResult WriteWav(ByteSink& sink, const WaveFormat& format, const uint8_t*
   return {true, {}};
 }
 
+SaveTarget ResolveSaveTarget(const std::filesystem::path& path) {
+  namespace fs = std::filesystem;
+  // As many links as the system itself follows before it calls the chain a loop.
+  constexpr int kMaxLinks = 40;
+  fs::path target = path;
+  std::error_code ec;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
+    if (hops == kMaxLinks) return {false, "No File", {}};
+    const fs::path next = fs::read_symlink(target, ec);
+    if (ec) return {false, "No File", {}};
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  const fs::file_status status = fs::status(target, ec);
+  if (fs::exists(status) && !fs::is_regular_file(status))
+    return {false, "Not a regular file", {}};
+  return {true, {}, target};
+}
+
 WavWriteResult WriteWavFile(const std::filesystem::path& path, const WaveFormat& format,
                             const uint8_t* data, uint32_t byteCount) {
-  FileByteSink sink(path);
+  const SaveTarget target = ResolveSaveTarget(path);
+  if (!target.ok) return {false, target.message};
+  FileByteSink sink(target.path);
   return WriteWav(sink, format, data, byteCount);
 }
 

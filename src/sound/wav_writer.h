@@ -86,8 +86,19 @@ struct WavWriteResult {
 WavWriteResult WriteWav(ByteSink& sink, const WaveFormat& format, const uint8_t* data,
                         uint32_t byteCount);
 
-// The same into the file at path, replacing an existing file only when everything was
-// written.
+// Where a save to path really goes: the file a chain of symbolic links ends at (so the
+// links stay links), or path itself. An existing target that is not a regular file (a
+// folder, a device, a pipe, a socket) is refused with "Not a regular file", so that it is
+// never replaced by a regular file; a loop of links is refused with "No File".
+struct SaveTarget {
+  bool ok = false;
+  std::string message;            // why not, when !ok
+  std::filesystem::path path;     // the file to write, when ok
+};
+SaveTarget ResolveSaveTarget(const std::filesystem::path& path);
+
+// The same into the file at path (resolved by ResolveSaveTarget), replacing an existing
+// file only when everything was written.
 WavWriteResult WriteWavFile(const std::filesystem::path& path, const WaveFormat& format,
                             const uint8_t* data, uint32_t byteCount);
 

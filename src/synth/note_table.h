@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "views/canvas.h"
+#include "common/rgb.h"
 
 namespace tonamira {
 

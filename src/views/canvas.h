@@ -14,20 +14,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tonamira {
+#include "common/rgb.h"
 
-// 0xRRGGBB.
-using Rgb = uint32_t;
-constexpr Rgb MakeRgb(int r, int g, int b) {
-  return (static_cast<Rgb>(r & 0xff) << 16) | (static_cast<Rgb>(g & 0xff) << 8) |
-         static_cast<Rgb>(b & 0xff);
-}
-inline constexpr Rgb kBlack = MakeRgb(0, 0, 0);
-inline constexpr Rgb kRed = MakeRgb(255, 0, 0);
-inline constexpr Rgb kBlue = MakeRgb(0, 0, 255);
-inline constexpr Rgb kGreen = MakeRgb(0, 128, 0);
-inline constexpr Rgb kWhite = MakeRgb(255, 255, 255);
-inline constexpr Rgb kYellow = MakeRgb(255, 255, 0);
+namespace tonamira {
 
 enum class PenStyle { Solid, Dot };
 

@@ -15,49 +15,22 @@ double SpectrumScale(int32_t bits) {
   return 0.0;
 }
 
-int32_t DisplayBins(int32_t count, int32_t rate, double maxDisplayFreq) {
-  const double bins = count / (rate / 2.0 / maxDisplayFreq);
-  // No rate or no range gives no bins rather than a saturated count.
-  return std::isfinite(bins) ? RoundInt(bins) : 0;
-}
-
-void DrawSpectrum(Canvas& box, int32_t rate, int32_t count, double baseline, double scale,
-                  std::span<const double> mags, std::span<double> noise, double maxDisplayFreq,
-                  double zoom, SpectrumPeakState& state) {
-  const int32_t n = DisplayBins(count, rate, maxDisplayFreq);
-  const double dx = 2.0 * box.Width() / n;
+void DrawSpectrumPeaks(Canvas& box, std::span<const SpectrumPeak> peaks, int32_t displayBins,
+                       double baseline, double scale, double zoom) {
+  const double dx = 2.0 * box.Width() / displayBins;
   const double k = zoom * scale;
   box.SetPenColor(kWhite);
   box.SetPenStyle(PenStyle::Solid);
-  state.spectrumPeakMax = 0.0;
-
-  // Bin i + 1 must be a computed magnitude (below count / 2) and present in both arrays.
-  const int64_t computed = count > 0 ? count / 2 : 0;
-  const int64_t limit =
-      std::min({computed, static_cast<int64_t>(mags.size()), static_cast<int64_t>(noise.size())});
-
-  for (int64_t i = 1; i < n && i + 1 < limit; ++i) {
-    if (state.captureNoise) noise[i - 1] = mags[i - 1];
-    const double before = mags[i - 1] - noise[i - 1];
-    const double here = mags[i] - noise[i];
-    const double after = mags[i + 1] - noise[i + 1];
-    if (!(before < here && here > after) || i <= static_cast<int64_t>(state.cutoffBin)) continue;
-
-    if (here > state.spectrumPeakMax) state.spectrumPeakMax = here;
-    const int x = RoundInt(static_cast<double>(i) * dx);
-    const int top = RoundInt(k * here + baseline);
+  for (const SpectrumPeak& p : peaks) {
+    const int x = RoundInt(static_cast<double>(p.bin) * dx);
+    const int top = RoundInt(k * p.height + baseline);
     const int base = RoundInt(baseline);
-    if (here > state.peakThreshold) {
+    if (p.aboveThreshold) {
       box.Rectangle(x, top, x + 4, base);
     } else {
       box.MoveTo(x, top);
       box.LineTo(x, base);
     }
-  }
-
-  if (state.captureNoise) {
-    state.peakThreshold = std::max(state.spectrumPeakMax, kMinCapturedThreshold);
-    state.captureNoise = false;
   }
 }
 
@@ -111,10 +84,6 @@ double StepDisplayRange(double maxDisplayFreq, UpDownButton button, int32_t recR
 int32_t StepFftSizeExp(int32_t fftSizeExp, UpDownButton button) {
   if (button == UpDownButton::Next) return std::max(fftSizeExp - 1, 0);
   return std::min(fftSizeExp + 1, kMaxFftSizeExp);
-}
-
-int32_t FftSizeFromExp(int32_t fftSizeExp) {
-  return RoundInt(std::pow(2.0, std::clamp(fftSizeExp, 0, kMaxFftSizeExp))) * 256;
 }
 
 int32_t WaveMinorGridFor(int32_t fftSize, uint32_t rate) {

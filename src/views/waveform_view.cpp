@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "analysis/loudness.h"
 #include "analysis/rounding.h"
 
 namespace tonamira {
@@ -51,13 +52,12 @@ bool DrawTrace16(Canvas& box, int32_t count, std::span<const uint8_t> samples, i
   };
   const double k = zoom * scale;
   const double dx = static_cast<double>(box.Width()) / count;
+  const int32_t loud = FirstLoudPoint(samples, step, count);
+  const int64_t end = loud != 0 ? loud : n;
   box.MoveTo(0, TraceY(baseline, sample(0), k));
-  for (int64_t i = 1; i < n; ++i) {
-    const int32_t v = sample(i);
-    if (i < kLoudCheckPoints && v > kLoudSample) return false;
-    box.LineTo(TraceX(static_cast<int32_t>(i), dx), TraceY(baseline, v, k));
-  }
-  return true;
+  for (int64_t i = 1; i < end; ++i)
+    box.LineTo(TraceX(static_cast<int32_t>(i), dx), TraceY(baseline, sample(i), k));
+  return loud == 0;
 }
 
 bool DrawWaveform(Canvas& box, int32_t count, std::span<const uint8_t> data, int32_t bits,

@@ -1,7 +1,7 @@
 #pragma once
 // Drawing of the waveform view: one polyline per channel of a frame of 8- or 16-bit PCM,
-// the loudness check of 16-bit frames, the click read-out of the time under the cursor and
-// the warning written over a loud frame.
+// the click read-out of the time under the cursor and the warning written over a frame that
+// is too loud to analyse (the rule itself is analysis/loudness.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,17 +17,12 @@ constexpr int32_t WaveZoom(int32_t scrollMax, int32_t scrollPosition) {
   return scrollMax - scrollPosition + 1;
 }
 
-// The loudness rule: among points 1 .. 19 of a 16-bit channel (its second to twentieth
-// sample in the frame), a value above this ends the trace and marks the frame as too loud.
-inline constexpr int32_t kLoudSample = 32000;
-inline constexpr int32_t kLoudCheckPoints = 20;
-
 // Draws one channel with the current pen. `samples` starts at the channel's first sample;
 // consecutive samples of the channel lie `step` samples apart (the channel count). Point i
 // goes to (Round(i * Width / count), Round(baseline - v * zoom * scale)). Points whose bytes
 // lie beyond `samples` are not drawn (the trace ends there). DrawTrace8 reads unsigned bytes
-// around 128; DrawTrace16 signed little-endian values and applies the loudness rule:
-// returns false when it stopped at a loud point, true otherwise.
+// around 128; DrawTrace16 signed little-endian values and ends the trace just before a loud
+// point (FirstLoudPoint): it returns false when it stopped there, true otherwise.
 void DrawTrace8(Canvas& box, int32_t count, std::span<const uint8_t> samples, int32_t step,
                 double baseline, double scale, int32_t zoom);
 bool DrawTrace16(Canvas& box, int32_t count, std::span<const uint8_t> samples, int32_t step,
@@ -36,8 +31,8 @@ bool DrawTrace16(Canvas& box, int32_t count, std::span<const uint8_t> samples, i
 // Draws `count` sample frames of `data` starting `offset` bytes in: mono in red about the
 // middle, stereo with the first channel in red about Height/3 and the second in blue about
 // 2*Height/3. Empty data (no sound), an offset beyond the data, or a format other than 1 or
-// 2 channels of 8 or 16 bits draws nothing. Returns the level flag: false when a 16-bit
-// channel met a loud sample (see DrawTrace16), true otherwise.
+// 2 channels of 8 or 16 bits draws nothing. Returns false when a 16-bit trace ended at a
+// loud point (see DrawTrace16), true when every trace was drawn whole.
 bool DrawWaveform(Canvas& box, int32_t count, std::span<const uint8_t> data, int32_t bits,
                   int32_t channels, size_t offset, int32_t zoom);
 

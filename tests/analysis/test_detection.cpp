@@ -1,5 +1,6 @@
 // Tests of the pitch and level detection.
 #include "analysis/detection.h"
+#include "analysis/spectrum_peaks.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ struct BinsCase {
   int32_t expected;
 };
 
-TEST(VoiceprintBins, RoundsAndSaturates) {
+TEST(DisplayBins, RoundsAndSaturates) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const BinsCase cases[] = {
       {2048, 44100, 2000.0, 186},
@@ -80,14 +81,16 @@ TEST(VoiceprintBins, RoundsAndSaturates) {
       {5, 4, 1.0, 2},            // 2.5: ties to even
       {7, 4, 1.0, 4},            // 3.5: ties to even
       {256, 8000, 4000.0, 256},  // display range above a quarter of the rate
-      {2048, 0, 2000.0, std::numeric_limits<int32_t>::max()},
-      {-2048, 0, 2000.0, std::numeric_limits<int32_t>::min()},
+      {2048, 0, 2000.0, 0},      // no rate: no bins to scan
+      {-2048, 0, 2000.0, 0},
+      {std::numeric_limits<int32_t>::max(), 1, 2000.0, std::numeric_limits<int32_t>::max()},
+      {-std::numeric_limits<int32_t>::max(), 1, 2000.0, std::numeric_limits<int32_t>::min()},
       {0, 0, 2000.0, 0},         // 0 / 0
       {2048, 44100, 0.0, 0},
       {2048, 44100, nan, 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(VoiceprintBins(c.fftSize, c.recRate, c.maxDisplayFreq), c.expected)
+    EXPECT_EQ(DisplayBins(c.fftSize, c.recRate, c.maxDisplayFreq), c.expected)
         << c.fftSize << " " << c.recRate << " " << c.maxDisplayFreq;
   }
 }
@@ -393,7 +396,6 @@ TEST(DetectPitch, HarmonicLabellingWhileDrivingMixer) {
     DetectionSettings settings = LowThreshold();
     settings.drivesMixer = true;
     DetectionState state;
-    state.harmonicLevel.fill(7);
     ASSERT_TRUE(Detect(s, settings, state)) << c.what;
     EXPECT_EQ(Bins(state), c.bins) << c.what;
     EXPECT_EQ(Harmonics(state), c.harmonics) << c.what;
@@ -402,7 +404,6 @@ TEST(DetectPitch, HarmonicLabellingWhileDrivingMixer) {
     for (int k = 1; k <= state.peaks.count; ++k) {
       EXPECT_EQ(state.peaks.complex[k].re, state.peaks.bin[k]) << c.what;
     }
-    for (int h = 1; h <= kHarmonics; ++h) EXPECT_EQ(state.harmonicLevel[h], 0) << c.what;
   }
 }
 
@@ -411,11 +412,9 @@ TEST(DetectPitch, NoLabellingWhileNotDrivingMixer) {
   s.Peak(10, 100.0).Peak(19, 50.0).Peak(21, 70.0).Peak(35, 30.0).Peak(41, 20.0);
   DetectionState state;
   state.peaks.harmonic.fill(99);
-  state.harmonicLevel.fill(7);
   ASSERT_TRUE(Detect(s, LowThreshold(), state));
   EXPECT_EQ(Bins(state), (std::vector<int32_t>{10, 19, 21, 35, 41}));
   EXPECT_EQ(Harmonics(state), (std::vector<int32_t>(5, 99)));
-  for (int h = 1; h <= kHarmonics; ++h) EXPECT_EQ(state.harmonicLevel[h], 7);
 }
 
 // --- Bounds and malformed settings ----------------------------------------------------
@@ -475,8 +474,11 @@ TEST(DetectPitch, MalformedSettingsStayInBounds) {
       {"zero display range", 2048, 44100, 0.0, 44100, false, 0},
       {"NaN display range", 2048, 44100, nan, 44100, false, 0},
       {"negative display range", 2048, 44100, -2000.0, 44100, false, 0},
-      // A zero rate gives an unbounded range: the scan still ends at the computed bins.
-      {"zero rec rate", 2048, 0, 2000.0, 44100, true, 431},
+      // A zero rate gives no display bins, as in the spectrum view: nothing is scanned.
+      {"zero rec rate", 2048, 0, 2000.0, 44100, false, 0},
+      // A display range far above the rate gives more bins than exist: the scan still ends
+      // at the computed bins.
+      {"range beyond the rate", 2048, 8, 2000.0, 44100, true, 431},
       {"zero sound rate", 2048, 44100, 2000.0, 0, true, 0},
   };
   for (const auto& c : cases) {

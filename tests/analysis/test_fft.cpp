@@ -253,7 +253,7 @@ TEST_P(KnownSpectra, AgreesWithADirectSum) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, KnownSpectra, ::testing::Values(&FftLiteral, &RunPlanned),
-                         [](const auto& info) { return info.index == 0 ? "Literal" : "Planned"; });
+                         [](const auto& param) { return param.index == 0 ? "Literal" : "Planned"; });
 
 TEST(Window, PlanTableEqualsHammingWeightBitForBit) {
   for (int n : AcceptedSizes()) {

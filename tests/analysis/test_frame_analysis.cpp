@@ -28,6 +28,14 @@ TEST(FrameWithin, BothTheBlockAlignmentAndTheReaderMustFit) {
       {0xFFFFFFFFull, 0xFFFFF000u, 2048, 2, 16, 1, false},
       {300 * 2, 0, 256, 2, 16, 1, true},
       {255 * 2, 0, 256, 2, 16, 1, false},
+      // The playback timer's question: does a whole frame remain from this position?
+      {44100, 39004, 2048, 2, 16, 1, true},    // 39004 + 4096 = 43100
+      {44100, 40100, 2048, 2, 16, 1, false},   // 44196 > 44100
+      {4096, 0, 2048, 2, 16, 1, true},
+      {4095, 0, 2048, 2, 16, 1, false},
+      // An end that would wrap in 32 bits must not pass as a small end offset.
+      {44100, 0xFFFFF000u, 2048, 2, 16, 1, false},
+      {0xFFFFFFFFu, 0xFFFFFFFFu, 1, 1, 8, 1, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FrameWithin(c.size, c.offset, c.n, c.block, c.bits, c.channels), c.want)

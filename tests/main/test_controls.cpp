@@ -315,14 +315,28 @@ TEST(RadioGroupAndTimer, SelectedIndexAndEnabledFlag) {
   EXPECT_EQ(timer.Interval(), 200);
   int ticks = 0;
   timer.OnTimer = [&] { ++ticks; };
+  timer.Fire();
+  EXPECT_EQ(ticks, 0);   // no tick while disabled
   timer.SetEnabled(true);
   EXPECT_TRUE(timer.Enabled());
   EXPECT_EQ(ticks, 0);   // never inside the call that enables it
-  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks > 0; }, 2000));
+  timer.Fire();
+  EXPECT_EQ(ticks, 1);
   timer.SetEnabled(false);
-  const int after = ticks;
-  QTest::qWait(300);
-  EXPECT_EQ(ticks, after);
+  timer.Fire();          // a tick already on its way when the timer stops does nothing
+  EXPECT_EQ(ticks, 1);
+
+  // The event loop's ticks reach the handler: a zero interval ticks at the next pass.
+  Timer immediate(0);
+  int loopTicks = 0;
+  immediate.OnTimer = [&] { ++loopTicks; };
+  immediate.SetEnabled(true);
+  QCoreApplication::processEvents();
+  EXPECT_GE(loopTicks, 1);
+  immediate.SetEnabled(false);
+  const int stopped = loopTicks;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(loopTicks, stopped);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // messages; files of unusual formats framed safely.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -342,6 +345,30 @@ TEST(OpenSave, SaveWhileBusyDoesNothingAndAFailedSaveSaysSo) {
   w.services.calls.clear();
   w.form.SaveClick();   // cancelled dialog
   EXPECT_EQ(w.services.calls, std::vector<ServiceCall>{kSaveDialog});
+}
+
+TEST(OpenSave, AFolderOrPipeOfTheNameIsRefusedWithoutAQuestion) {
+  for (const char* kind : {"folder", "pipe"}) {
+    SCOPED_TRACE(kind);
+    QTemporaryDir dir;
+    const std::string typed = dir.filePath("take1").toStdString();
+    const std::string target = typed + ".wav";
+    if (std::string(kind) == "folder") {
+      ASSERT_TRUE(QDir().mkdir(QString::fromStdString(target)));
+    } else {
+      ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
+    }
+    Window w;
+    w.services.fileAnswers.push_back(typed);
+    w.form.SaveClick();
+    EXPECT_EQ(w.services.calls,
+              (std::vector<ServiceCall>{kSaveDialog,
+                                        {"MessageBox", "Not a regular file", "ERROR"},
+                                        {"MessageBox", "no save file", target}}));
+    const QFileInfo after(QString::fromStdString(target));
+    EXPECT_EQ(after.isDir(), std::string(kind) == "folder");
+    EXPECT_FALSE(after.isFile());
+  }
 }
 
 TEST(OpenSave, SavedSoundReopensIdentically) {

@@ -63,8 +63,7 @@ TEST(SoundState, ResetPlayRangeTable) {
     EXPECT_EQ(form.PlayScrollBar->SmallChange(), c.wantSmall);
     EXPECT_EQ(form.Analysis.FftSize, c.wantFft);
     EXPECT_EQ(form.Analysis.FftSizeExp, c.wantExp);
-    EXPECT_EQ(form.FrameFitsNow(), c.wantFits);
-    EXPECT_EQ(form.CurrentFrameFits(), c.wantFits);
+    EXPECT_EQ(form.CurrentFrameTaken(), c.wantFits);
     const std::vector<ServiceCall> wait = {{"MessageBox", "プログラムを閉じてください", "Wait"}};
     EXPECT_EQ(services.calls, c.wantWait ? wait : std::vector<ServiceCall>{});
   }
@@ -92,7 +91,7 @@ TEST(SoundState, ScrollingAlignsToWholeSampleFrames) {
     form.ResetPlayRange();
     DragThumb(form.PlayScrollBar, c.drag);
     EXPECT_EQ(form.Sound.FramePos, c.wantFramePos);
-    EXPECT_TRUE(form.CurrentFrameFits());
+    EXPECT_TRUE(form.CurrentFrameTaken());
   }
 }
 
@@ -106,7 +105,7 @@ TEST(SoundState, ArrowsAndPagesMoveByTheChangesOfTheFrameLength) {
   EXPECT_EQ(form.Sound.FramePos, 1228u);
   form.PlayScrollBar->triggerAction(QAbstractSlider::SliderToMaximum);
   EXPECT_EQ(form.Sound.FramePos, 40004u);
-  EXPECT_TRUE(form.CurrentFrameFits());
+  EXPECT_TRUE(form.CurrentFrameTaken());
   form.PlayScrollBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);   // at the end
   EXPECT_EQ(form.Sound.FramePos, 40004u);
 }
@@ -142,7 +141,7 @@ TEST(SoundState, BlockAlignZeroKeepsFramePosAtZero) {
   int pos = 777;
   form.PlayScrollBarScroll(pos);
   EXPECT_EQ(form.Sound.FramePos, 0u);
-  EXPECT_FALSE(form.CurrentFrameFits());
+  EXPECT_FALSE(form.CurrentFrameTaken());
   DragThumb(form.PlayScrollBar, 10);
   EXPECT_EQ(form.PlayScrollBar->Position(), 0);
   EXPECT_EQ(form.Sound.FramePos, 0u);
@@ -159,14 +158,14 @@ TEST(SoundState, ClampPlayRangePullsFramePosDown) {
   EXPECT_EQ(form.PlayScrollBar->Max(), 40000 - 4096);
   EXPECT_EQ(form.PlayScrollBar->Position(), 40000 - 4096);
   EXPECT_EQ(form.Sound.FramePos, static_cast<uint32_t>(40000 - 4096));
-  EXPECT_TRUE(form.CurrentFrameFits());
+  EXPECT_TRUE(form.CurrentFrameTaken());
 
   // A sound shorter than the frame: pinned to 0, never a wrapped-around offset.
   form.Sound.WaveDataSize = 1000;
   form.ClampPlayRange();
   EXPECT_EQ(form.PlayScrollBar->Max(), 0);
   EXPECT_EQ(form.Sound.FramePos, 0u);
-  EXPECT_FALSE(form.CurrentFrameFits());
+  EXPECT_FALSE(form.CurrentFrameTaken());
 }
 
 TEST(SoundState, SetAsidePutBackAndRelease) {
@@ -234,7 +233,7 @@ TEST(SoundState, ReleaseDevicesAndSoundAndClearSoundRefs) {
   EXPECT_EQ(other.Sound.WaveData, nullptr);
   EXPECT_FALSE(other.Sound.PlayHeader);
   // Scrolling after the sound is gone never frames anything.
-  EXPECT_FALSE(other.CurrentFrameFits());
+  EXPECT_FALSE(other.CurrentFrameTaken());
 }
 
 TEST(SoundState, ClosingTheWindowReleasesEverything) {

@@ -69,7 +69,7 @@ TEST(Startup, StartValues) {
   EXPECT_EQ(form.Sound.WaveFormat, want);
   EXPECT_FALSE(form.Sound.SoundSetAside);
   EXPECT_TRUE(form.SoundPresent());
-  EXPECT_TRUE(form.CurrentFrameFits());
+  EXPECT_TRUE(form.CurrentFrameTaken());
 
   // Flags.
   EXPECT_TRUE(form.Devices.HasSound);
@@ -136,7 +136,7 @@ TEST(Startup, MixBufferFailureStopsBeforeTablesAndSound) {
   EXPECT_EQ(form.Sound.WaveDataSize, 0);
   EXPECT_EQ(form.Analysis.VoiceprintBins, 0);
   EXPECT_FALSE(form.SoundPresent());
-  EXPECT_FALSE(form.CurrentFrameFits());
+  EXPECT_FALSE(form.CurrentFrameTaken());
 }
 
 TEST(Startup, WaveDataAndPlayHeaderFailures) {

@@ -96,35 +96,5 @@ TEST(AlignFramePos, Table) {
   }
 }
 
-TEST(FrameFits, Table) {
-  struct Case {
-    uint32_t size, pos, blockAlign, frameLen;
-    bool want;
-  };
-  const Case cases[] = {
-      {44100, 39004, 2, 2048, true},    // 39004 + 4096 = 43100
-      {44100, 40100, 2, 2048, false},   // 44196 > 44100
-      {44100, 40004, 2, 2048, true},    // ends exactly at the end
-      {44100, 40006, 2, 2048, false},
-      {4096, 0, 2, 2048, true},
-      {4095, 0, 2, 2048, false},
-      // A sum that wraps in 32 bits must not pass as a small end offset.
-      {44100, 0xFFFFF000u, 2, 2048, false},
-      {0xFFFFFFFFu, 0xFFFFFFFFu, 1, 1, false},
-      {100, 0, 0, 2048, true},          // no bytes needed
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FrameFits(c.size, c.pos, c.blockAlign, c.frameLen), c.want)
-        << c.size << " " << c.pos << " " << c.blockAlign << " " << c.frameLen;
-  }
-}
-
-TEST(FftSizeForExp, Values) {
-  EXPECT_EQ(FftSizeForExp(0), 256);
-  EXPECT_EQ(FftSizeForExp(1), 512);
-  EXPECT_EQ(FftSizeForExp(2), 1024);
-  EXPECT_EQ(FftSizeForExp(3), 2048);
-}
-
 }  // namespace
 }  // namespace tonamira

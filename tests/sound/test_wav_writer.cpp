@@ -1,10 +1,17 @@
 #include "sound/wav_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <iterator>
 #include <string>
 
@@ -236,7 +243,7 @@ TEST_F(WriteWavFileTest, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
 TEST_F(WriteWavFileTest, PathThatCannotBeCreated) {
   const auto regular = dir_ / "plain";
   { std::ofstream(regular) << "x"; }
-  const std::filesystem::path paths[] = {regular / "take1.wav", dir_ / "no-dir" / "take1.wav", dir_};
+  const std::filesystem::path paths[] = {regular / "take1.wav", dir_ / "no-dir" / "take1.wav"};
   for (const auto& p : paths) {
     const auto r = WriteWavFile(p, kStartupFormat, Ramp(4).data(), 4);
     EXPECT_FALSE(r.ok) << p;
@@ -244,6 +251,91 @@ TEST_F(WriteWavFileTest, PathThatCannotBeCreated) {
   }
   EXPECT_EQ(Entries(), std::vector<std::string>{"plain"});
   EXPECT_EQ(Slurp(regular), std::vector<uint8_t>{'x'});
+}
+
+// What stands at the path decides: a regular file is replaced, a link is followed and kept,
+// anything else is refused and left exactly as it was.
+TEST_F(WriteWavFileTest, SpecialFilesAreRefusedAndLinksFollowed) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* name;
+    std::function<bool(const fs::path&)> make;   // false: this machine cannot make it
+    const char* message;                         // empty: written
+    fs::file_type typeAfter;                     // of the path itself, links not followed
+  };
+  const auto makeFifo = [](const fs::path& p) { return ::mkfifo(p.c_str(), 0600) == 0; };
+  const Case cases[] = {
+      {"folder", [](const fs::path& p) { return fs::create_directory(p); }, "Not a regular file",
+       fs::file_type::directory},
+      {"fifo", makeFifo, "Not a regular file", fs::file_type::fifo},
+      {"character device",
+       [](const fs::path& p) { return ::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; },
+       "Not a regular file", fs::file_type::character},
+      {"socket",
+       [](const fs::path& p) {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un addr{};
+         addr.sun_family = AF_UNIX;
+         const std::string s = p.string();
+         if (fd < 0 || s.size() >= sizeof addr.sun_path) return false;
+         std::copy(s.begin(), s.end(), addr.sun_path);
+         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+         ::close(fd);
+         return bound;
+       },
+       "Not a regular file", fs::file_type::socket},
+      {"link to a fifo",
+       [&](const fs::path& p) {
+         return makeFifo(p.parent_path() / "pipe") &&
+                (fs::create_symlink("pipe", p), true);
+       },
+       "Not a regular file", fs::file_type::symlink},
+      {"link to a file",
+       [](const fs::path& p) {
+         std::ofstream(p.parent_path() / "real.wav") << "old";
+         fs::create_symlink("real.wav", p);
+         return true;
+       },
+       "", fs::file_type::symlink},
+      {"link to nothing yet",
+       [](const fs::path& p) {
+         fs::create_symlink(p.parent_path() / "later.wav", p);
+         return true;
+       },
+       "", fs::file_type::symlink},
+      {"loop of links",
+       [](const fs::path& p) {
+         fs::create_symlink("b.wav", p);
+         fs::create_symlink(p.filename(), p.parent_path() / "b.wav");
+         return true;
+       },
+       "No File", fs::file_type::symlink},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path dir = dir_ / c.name;
+    fs::create_directories(dir);
+    const fs::path path = dir / "take1.wav";
+    if (!c.make(path)) {
+      std::cout << "cannot make a " << c.name << " here; case skipped\n";
+      continue;
+    }
+    const auto r = WriteWavFile(path, kStartupFormat, Ramp(4).data(), 4);
+    EXPECT_EQ(r.ok, std::string(c.message).empty());
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_EQ(fs::symlink_status(path).type(), c.typeAfter);
+    if (r.ok) {
+      // The file the link points to holds the sound; nothing else appeared.
+      EXPECT_EQ(Slurp(fs::canonical(path)), Expected(kStartupFormat, Ramp(4)));
+      EXPECT_EQ(fs::canonical(path).parent_path(), fs::canonical(dir));
+    }
+  }
+  // Nothing was left behind beside the refused targets.
+  for (const char* name : {"folder", "fifo", "socket", "link to a fifo"}) {
+    for (const auto& e : fs::directory_iterator(dir_ / name))
+      EXPECT_TRUE(e.path().filename() == "take1.wav" || e.path().filename() == "pipe")
+          << name << ": " << e.path();
+  }
 }
 
 }  // namespace

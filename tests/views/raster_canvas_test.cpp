@@ -273,16 +273,16 @@ TEST(RasterCanvas, TextWithoutRendererFillsItsBackgroundBox) {
 
 class RecordingRenderer : public TextRenderer {
  public:
-  void Draw(uint32_t* pixels, int width, int height, int x, int y, std::string_view text,
-            Rgb ink, Rgb paper) override {
+  void Draw(uint32_t* pixels, int width, int height, int atX, int atY, std::string_view drawn,
+            Rgb inkColor, Rgb paperColor) override {
     pixelsSeen = pixels;
     w = width;
     h = height;
-    this->x = x;
-    this->y = y;
-    this->text = std::string(text);
-    this->ink = ink;
-    this->paper = paper;
+    x = atX;
+    y = atY;
+    text = std::string(drawn);
+    ink = inkColor;
+    paper = paperColor;
     ++calls;
   }
   uint32_t* pixelsSeen = nullptr;

@@ -21,6 +21,17 @@ using testing_views::RecordingCanvas;
 
 constexpr double k16 = -1.0 / 255.0;
 
+// One channel's spectrum as the window draws it: the analysis finds the peaks (capturing the
+// noise spectrum when asked), the view draws them.
+void DrawSpectrum(Canvas& box, int32_t rate, int32_t count, double baseline, double scale,
+                  std::span<const double> mags, std::span<double> noise, double maxDisplayFreq,
+                  double zoom, SpectrumPeakState& state) {
+  const int32_t bins = DisplayBins(count, rate, maxDisplayFreq);
+  std::vector<SpectrumPeak> peaks;
+  ScanSpectrumPeaks(count, bins, mags, noise, state, peaks);
+  DrawSpectrumPeaks(box, peaks, bins, baseline, scale, zoom);
+}
+
 // Start-up drawing of a mono 16-bit frame: 2048 samples at 44100, 2000 Hz, zoom 66, bottom
 // baseline 168, red brush.
 void DrawStartup(RecordingCanvas& c, std::vector<double>& mags, std::vector<double>& noise,
@@ -282,10 +293,10 @@ TEST(SpectrumView, DisplayRangeSteps) {
   const std::vector<Case> cases = {
       {2000.0, UpDownButton::Next, 44100, 1000.0}, {1000.0, UpDownButton::Next, 44100, 500.0},
       {500.0, UpDownButton::Next, 44100, 250.0},   {250.0, UpDownButton::Next, 44100, 250.0},
-      {2000.0, UpDownButton::Prev, 44100, 4000.0}, {4000.0, UpDownButton::Prev, 44100, 8000.0},
-      {8000.0, UpDownButton::Prev, 44100, 8000.0}, {2000.0, UpDownButton::Prev, 8000, 4000.0},
-      {4000.0, UpDownButton::Prev, 8000, 4000.0},  {2000.0, UpDownButton::Prev, 11025, 4000.0},
-      {1000.0, UpDownButton::Prev, 3000, 1000.0},
+      {2000.0, UpDownButton::Previous, 44100, 4000.0}, {4000.0, UpDownButton::Previous, 44100, 8000.0},
+      {8000.0, UpDownButton::Previous, 44100, 8000.0}, {2000.0, UpDownButton::Previous, 8000, 4000.0},
+      {4000.0, UpDownButton::Previous, 8000, 4000.0},  {2000.0, UpDownButton::Previous, 11025, 4000.0},
+      {1000.0, UpDownButton::Previous, 3000, 1000.0},
   };
   for (const auto& t : cases)
     EXPECT_EQ(StepDisplayRange(t.from, t.button, t.rate), t.to) << t.from << " " << t.rate;
@@ -300,7 +311,7 @@ TEST(SpectrumView, FrameLengthStepsAndMinorGrid) {
   }
   const int32_t upSizes[] = {512, 1024, 2048, 2048};
   for (int32_t size : upSizes) {
-    exp = StepFftSizeExp(exp, UpDownButton::Prev);
+    exp = StepFftSizeExp(exp, UpDownButton::Previous);
     EXPECT_EQ(FftSizeFromExp(exp), size);
   }
   EXPECT_EQ(FftSizeFromExp(9), 2048);

@@ -1,0 +1,73 @@
+// The habits of a desktop program that sit beside the window's own controls and change none
+// of them: a file dropped on the window opens as "開く" opens it, Ctrl+O and Ctrl+S press
+// "開く" and "保存", and every control says in a tooltip what it does.
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeySequence>
+#include <QMimeData>
+#include <QShortcut>
+#include <QUrl>
+
+#include "main/form_main.h"
+
+namespace tonamira {
+
+namespace {
+
+// The first local file among the dropped URLs, or an empty string.
+QString DroppedFile(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) return {};
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return {};
+}
+
+}  // namespace
+
+void FormMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void FormMain::dropEvent(QDropEvent* event) {
+  const QString file = DroppedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenFile(file.toStdString());
+}
+
+void FormMain::AddShortcuts() {
+  auto* open = new QShortcut(QKeySequence::Open, this);
+  QObject::connect(open, &QShortcut::activated, this, [this] { OpenClick(); });
+  auto* save = new QShortcut(QKeySequence::Save, this);
+  QObject::connect(save, &QShortcut::activated, this, [this] { SaveClick(); });
+}
+
+void FormMain::AddToolTips() {
+  auto tip = [](QWidget* w, const char* text) { w->setToolTip(QString::fromUtf8(text)); };
+  tip(RecButton, "マイクなどから録音します。録音中にもう一度押すと止まります。");
+  tip(PlayButton, "今の音を、表示している位置から再生します。再生中にもう一度押すと止まります。");
+  tip(RadioGroupchan, "録音するチャンネルの数です（1: モノラル、2: ステレオ）。");
+  tip(Butopen, "WAVファイルを開きます（Ctrl+O）。ファイルを窓にドロップしても開けます。");
+  tip(Butsave, "今の音をWAVファイルに保存します（Ctrl+S）。");
+  tip(Butfftampfilset, "録音中に押すと、その時の音を雑音として覚え、以後のスペクトルから差し引きます。");
+  tip(ButtonRecLevel, "録音音量の設定を開きます。");
+  tip(ButtonPlayLevel, "再生音量の設定を開きます。");
+  tip(UpDownChoicedata, "分析するフレームの長さを変えます（256〜2048サンプル）。");
+  tip(ScrollBarWaveTimes, "波形の縦の拡大率を変えます。");
+  tip(PlayScrollBar, "表示・分析する位置を動かします。");
+  tip(UpDownfftscale, "スペクトルと声紋の周波数の範囲を変えます（250〜8000 Hz）。");
+  tip(ScrollBarFftTimes, "スペクトルの縦の拡大率を変えます。");
+  tip(freq, "ミキサーの基本周波数（Hz）です。");
+  tip(volume, "ミキサーで作る音の大きさです。");
+  tip(TBmixtime, "ミキサーで作る音の長さです（0.1秒単位）。");
+  tip(Transmit, "倍音の設定から音を作り、再生します。録音・再生の後は、分析した倍音をそのまま使います。");
+  tip(reset, "すべての倍音の大きさを0にします。");
+  tip(LbfftValue, "検出した音の高さ（Hz）です。");
+  for (int k = 1; k <= kHarmonics; ++k) {
+    // The bar's own hint stays its harmonic number; the tip shown says what it is.
+    TrackBarsByNumber[k]->SetShownTip(QString::fromUtf8("第%1倍音の大きさです。").arg(k));
+  }
+}
+
+}  // namespace tonamira
