@@ -15,6 +15,7 @@
 
 #include "cli/pitch_plot.h"
 #include "cli/pitch_track.h"
+#include "cli/precise_track.h"
 #include "sound/wav_reader.h"
 
 namespace tonamira {
@@ -31,6 +32,8 @@ const char* const kPlotUsage =
     "  (RMS, in decibels below the loudest moment) as a band underneath.\n"
     "  -o OUT       PNG or SVG by its extension; default: IN with the extension .png\n"
     "  --method M   window: the window's own detector, every 10 ms (default)\n"
+    "               precise: the precise tracker (60 to 1600 Hz, unvoiced stretches left\n"
+    "               out), every 10 ms\n"
     "  --from S     start of the plotted stretch in seconds (default 0)\n"
     "  --to S       end of the plotted stretch in seconds (default: the end of the sound)\n";
 
@@ -44,7 +47,7 @@ struct PitchMethod {
 };
 const PitchMethod kMethods[] = {
     {"window", &BuildWindowTrack},
-    {"precise", nullptr},
+    {"precise", &BuildPreciseTrack},
 };
 
 int UsageError(std::ostream& err, const std::string& message) {

@@ -9,6 +9,7 @@
 #include "cli/analyze_precise.h"
 #include "cli/cli_fixture.h"
 #include "cli/pcm_bytes.h"
+#include "cli/precise_track.h"
 #include "sound/wav_reader.h"
 
 namespace tonamira {
@@ -262,6 +263,42 @@ TEST_F(CliTest, PreciseMethodTakesTheBytesATruncatedFileHolds) {
   ASSERT_EQ(Run({"analyze", path, "--method", "precise"}), 0) << err_.str();
   EXPECT_EQ(Lines().size(), windowRows);
   EXPECT_EQ(windowRows, 1u + (20000 - 2048) / 1024 + 1);
+}
+
+TEST(PreciseTrack, FrameLengthHoldsTwoPeriodsOfTheLowestPitch) {
+  const struct {
+    uint32_t rate;
+    int32_t frame;
+  } cases[] = {{44100, 2048}, {48000, 2048}, {96000, 2048}, {22050, 1024},
+               {11025, 512},  {8000, 512},   {7000, 256}, {7681, 512}};
+  for (const auto& c : cases) EXPECT_EQ(PreciseFrameLength(c.rate), c.frame) << c.rate;
+}
+
+TEST(PreciseTrack, PointsAtFrameCentresWithSubHertzPitchAndGapsInSilence) {
+  std::vector<uint8_t> sound = Tone16(22050, {{{440.0, 8000.0}}});
+  sound.resize(sound.size() + 2 * 13230, 0);  // 0.3 s of silence
+  const auto second = Tone16(22050, {{{523.25, 8000.0}}});
+  sound.insert(sound.end(), second.begin(), second.end());
+  PitchTrack track;
+  ASSERT_EQ(BuildPreciseTrack(sound, FillWaveFormat({16, 44100, 1}), {}, track), "");
+  EXPECT_DOUBLE_EQ(track.stepSeconds, 441.0 / 44100.0);
+  EXPECT_NEAR(track.points.front().timeSeconds, 1024.0 / 44100.0, 1e-12);
+  int voiced = 0;
+  for (const PitchPoint& p : track.points) {
+    const double t = p.timeSeconds;
+    if (t > 0.05 && t < 0.45) {
+      ASSERT_TRUE(p.hz) << t;
+      EXPECT_NEAR(*p.hz, 440.0, 0.05) << t;
+      EXPECT_NEAR(p.level, 8000.0 / 32768.0 / std::sqrt(2.0), 0.01) << t;
+      ++voiced;
+    } else if (t > 0.55 && t < 0.75) {
+      EXPECT_FALSE(p.hz) << t;
+    } else if (t > 0.85 && t < 1.25) {
+      ASSERT_TRUE(p.hz) << t;
+      EXPECT_NEAR(*p.hz, 523.25, 0.05) << t;
+    }
+  }
+  EXPECT_GT(voiced, 35);
 }
 
 }  // namespace

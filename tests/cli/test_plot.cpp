@@ -19,6 +19,7 @@
 #include "cli/cli.h"
 #include "cli/pitch_plot.h"
 #include "cli/pitch_track.h"
+#include "cli/precise_track.h"
 #include "support/wav_bytes.h"
 
 namespace tonamira {
@@ -313,8 +314,11 @@ class PlotCommandTest : public ::testing::Test {
     return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
   }
   // The layout the command drew with, rebuilt from the same track.
-  PitchPlotLayout LayoutFor(const std::vector<uint8_t>& samples, TrackOptions options = {}) {
-    EXPECT_EQ(BuildWindowTrack(samples, Mono16(), options, track_), "");
+  using Builder = std::string (*)(std::span<const uint8_t>, const WaveFormat&,
+                                  const TrackOptions&, PitchTrack&);
+  PitchPlotLayout LayoutFor(const std::vector<uint8_t>& samples, TrackOptions options = {},
+                            Builder build = &BuildWindowTrack) {
+    EXPECT_EQ(build(samples, Mono16(), options, track_), "");
     return PitchPlotLayout(track_, kPlotSize);
   }
   // Where the contour must pass at time t: the detected pitch of the nearest point (the
@@ -348,6 +352,20 @@ TEST_F(PlotCommandTest, WritesAPngNextToTheSoundByDefault) {
   EXPECT_NEAR(rows.front(), ContourY(layout, 0.5), 3.0);
   EXPECT_NEAR(rows.back(), ContourY(layout, 0.5), 3.0);
   EXPECT_TRUE(ContourRows(image, layout, layout.XForTime(1.15)).empty());
+}
+
+TEST_F(PlotCommandTest, PreciseMethodDrawsTheSameMelody) {
+  const auto samples = Melody({{440.0, 1.0}, {0.0, 0.3}, {523.25, 1.0}});
+  const std::string in = Write("phrase.wav", Wav(samples));
+  const std::string png = (dir_ / "precise.png").string();
+  ASSERT_EQ(Run({"plot", in, "-o", png, "--method", "precise"}), 0) << err_.str();
+  const QImage image(QString::fromStdString(png));
+  ASSERT_EQ(image.size(), kPlotSize);
+  const PitchPlotLayout layout = LayoutFor(samples, {}, &BuildPreciseTrack);
+  const std::vector<int> rows = ContourRows(image, layout, layout.XForTime(0.5));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_NEAR(rows.front(), ContourY(layout, 0.5), 3.0);
+  EXPECT_TRUE(ContourRows(image, layout, layout.XForTime(1.15)).empty());  // the silence
 }
 
 TEST_F(PlotCommandTest, SvgParsesAndDrawsTheSameContour) {
@@ -411,7 +429,6 @@ TEST_F(PlotCommandTest, ErrorsWriteNothing) {
       {{"plot"}, 1, "usage:"},
       {{"plot", ok, ok}, 1, "usage:"},
       {{"plot", ok, "-o", (dir_ / "out.jpg").string()}, 1, ".png or .svg"},
-      {{"plot", ok, "-o", out, "--method", "precise"}, 1, "precise is not available"},
       {{"plot", ok, "-o", out, "--method", "guess"}, 1, "window or precise"},
       {{"plot", ok, "-o", out, "--from", "-1"}, 1, "--from"},
       {{"plot", ok, "-o", out, "--from", "x"}, 1, "--from"},
