@@ -133,7 +133,7 @@ void FormMain::ShowDetection() {
   if (found) {
     ShowDetectionResults();
   } else {
-    LbfftValue->SetCaption(QString());
+    ShowPitchReadout(std::nullopt);
     Label21->SetCaption(QString());
     ClearHarmonicBars();
   }
@@ -141,7 +141,7 @@ void FormMain::ShowDetection() {
 
 void FormMain::ShowNoDetection() {
   ClearKeyMarks();
-  LbfftValue->SetCaption(QString());
+  ShowPitchReadout(std::nullopt);
   Label21->SetCaption(QString());
   ClearHarmonicBars();
 }
@@ -162,7 +162,7 @@ void FormMain::ShowDetectionResults() {
   PaintBoxSeimon->Present();
   MarkDetectedKey();
   Label21->SetCaption(QString::number(Analysis.Detection.detectedLevel));
-  LbfftValue->SetCaption(QString::number(Analysis.Detection.detectedFreq));
+  ShowPitchReadout(Analysis.Detection.detectedFreq);
 }
 
 void FormMain::MarkDetectedKey() {

@@ -1,6 +1,7 @@
 // The habits of a desktop program that sit beside the window's own controls and change none
 // of them: a file dropped on the window opens as "開く" opens it, Ctrl+O and Ctrl+S press
-// "開く" and "保存", and every control says in a tooltip what it does.
+// "開く" and "保存", every control says in a tooltip what it does, and the pitch read-out's
+// tooltip names the note and how far off it the pitch is.
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,6 +10,7 @@
 #include <QShortcut>
 #include <QUrl>
 
+#include "analysis/note_name.h"
 #include "main/form_main.h"
 
 namespace tonamira {
@@ -23,6 +25,19 @@ QString DroppedFile(const QMimeData* mime) {
   return {};
 }
 
+// The equal-tempered scale the note names of the read-out are measured against.
+constexpr double kConcertA4 = 440.0;
+
+QString PitchReadoutTip(std::optional<int32_t> hz) {
+  if (!hz || *hz <= 0) return QString::fromUtf8("検出した音の高さ（Hz）です。");
+  const NearestNote note = NearestNoteOf(*hz, kConcertA4);
+  return QString::fromUtf8("%1 Hz: %2 から %3%4 セント")
+      .arg(*hz)
+      .arg(QString::fromStdString(NoteName(note.midi)))
+      .arg(note.cents >= 0.0 ? "+" : "")
+      .arg(note.cents, 0, 'f', 1);
+}
+
 }  // namespace
 
 void FormMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -34,6 +49,11 @@ void FormMain::dropEvent(QDropEvent* event) {
   if (file.isEmpty()) return;
   event->acceptProposedAction();
   OpenFile(file.toStdString());
+}
+
+void FormMain::ShowPitchReadout(std::optional<int32_t> hz) {
+  LbfftValue->SetCaption(hz ? QString::number(*hz) : QString());
+  LbfftValue->setToolTip(PitchReadoutTip(hz));
 }
 
 void FormMain::AddShortcuts() {
@@ -63,7 +83,7 @@ void FormMain::AddToolTips() {
   tip(TBmixtime, "ミキサーで作る音の長さです（0.1秒単位）。");
   tip(Transmit, "倍音の設定から音を作り、再生します。録音・再生の後は、分析した倍音をそのまま使います。");
   tip(reset, "すべての倍音の大きさを0にします。");
-  tip(LbfftValue, "検出した音の高さ（Hz）です。");
+  LbfftValue->setToolTip(PitchReadoutTip(std::nullopt));
   for (int k = 1; k <= kHarmonics; ++k) {
     // The bar's own hint stays its harmonic number; the tip shown says what it is.
     TrackBarsByNumber[k]->SetShownTip(QString::fromUtf8("第%1倍音の大きさです。").arg(k));

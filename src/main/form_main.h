@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -216,6 +217,9 @@ class FormMain : public QWidget {
   void ComputeSpectrum(const PcmFrame& frame, PaintBox* box);
   void ShowDetection();
   void ShowDetectionResults();
+  // The pitch read-out: the pitch in whole hertz (empty without one), and as its tooltip the
+  // nearest note and how many cents off it the pitch is.
+  void ShowPitchReadout(std::optional<int32_t> hz);
   void MarkDetectedKey();
   void ResetFftSettings();
   // The current sound's frame at FramePos, and whether it is drawn and analysed: it must lie

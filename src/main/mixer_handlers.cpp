@@ -176,7 +176,7 @@ void FormMain::RaiseSilentFundamental() {
 void FormMain::SelectNote(int32_t frequency) {
   Devices.DetectionDrivesMixer = false;
   freq->SetPosition(frequency);
-  LbfftValue->SetCaption(QString::number(frequency));
+  ShowPitchReadout(frequency);
   UpdateHarmonicLabels();
   RaiseSilentFundamental();
   MixAndPlay();

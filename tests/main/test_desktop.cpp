@@ -60,6 +60,8 @@ TEST(Desktop, AFileGivenOrDroppedOpensAsTheOpenButtonOpensIt) {
     Window w;
     c.open(w);
     EXPECT_EQ(w.form.LbfftValue->Caption(), "330");
+    // E4 is 329.63 Hz: 330 Hz is 2.0 cents sharp of it.
+    EXPECT_EQ(w.form.LbfftValue->toolTip(), QString::fromUtf8("330 Hz: E4 から +2.0 セント"));
     EXPECT_TRUE(w.services.calls.empty());   // no dialog, no message
     // A file that cannot be read says what "開く" says.
     w.form.OpenFile(missing);
@@ -82,6 +84,7 @@ TEST(Desktop, DropsThatAreNotLocalFilesOrComeWhileBusyDoNothing) {
     *busy = false;
   }
   EXPECT_TRUE(w.form.LbfftValue->Caption().isEmpty());
+  EXPECT_EQ(w.form.LbfftValue->toolTip(), QString::fromUtf8("検出した音の高さ（Hz）です。"));
   EXPECT_TRUE(w.services.calls.empty());
 }
 
