@@ -23,6 +23,8 @@ class OutputWriteQueue {
   // that frame is silence.
   AudioResult Add(WaveHeader& header);
   bool Empty() const { return writes_.empty(); }
+  // The next write starts no earlier than offset: the stream has played silence up to it.
+  void SkipTo(uint64_t offset) { total_ = offset > total_ ? offset : total_; }
   // Bytes written since the last reset: the end of the stream.
   uint64_t Total() const { return total_; }
   // The bytes that can be played: the stream without a trailing part of a sample frame.
