@@ -12,7 +12,8 @@ packages=(
   fonts-ipafont-gothic             # metric substitutes for the Japanese UI fonts
   sox                              # demo and test sounds
   aubio-tools                      # peer pitch tracker used for speed comparison
-  pulseaudio pulseaudio-utils      # null-sink audio server for device tests
+  pulseaudio pulseaudio-utils      # private null-sink sound server for the device tests
+  pavucontrol                      # the volume control the two volume buttons start
   gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick
 )

@@ -17,6 +17,7 @@
 #   - "tonamira_in", a recordable source remapped from that sink's monitor, as the default
 #     source: the Qt audio layer lists no monitor sources, so a plain monitor could not be
 #     chosen as an input;
+#   - the command interface, so that pacmd (with PULSE_RUNTIME_PATH) can drop a stream;
 #   - a silent low-latency stream looped into the sink. A null sink with no stream of its
 #     own sleeps for up to two seconds between renders and lets a newly connected stream
 #     stall that long; the silent stream keeps it rendering every few milliseconds, as a
@@ -33,6 +34,7 @@ print_env() {
   local dir=$1
   printf "export PULSE_SERVER='unix:%s/native'\n" "$dir"
   printf "export PULSE_CLIENTCONFIG='%s/client.conf'\n" "$dir"
+  printf "export PULSE_RUNTIME_PATH='%s/run'\n" "$dir"
   printf "export TONAMIRA_PULSE_DIR='%s'\n" "$dir"
 }
 
@@ -64,6 +66,7 @@ start() {
 
   cat >"$dir/default.pa" <<PA
 load-module module-native-protocol-unix socket=$dir/native auth-anonymous=1
+load-module module-cli-protocol-unix
 load-module module-null-sink sink_name=tonamira_out rate=44100 channels=2 norewinds=1
 load-module module-remap-source source_name=tonamira_in master=tonamira_out.monitor
 load-module module-null-source source_name=tonamira_silence rate=44100 channels=1
@@ -80,7 +83,7 @@ PA
       PULSE_CLIENTCONFIG="$dir/client.conf"
     unset PULSE_SERVER DBUS_SESSION_BUS_ADDRESS
     exec setsid pulseaudio -n -F "$dir/default.pa" --daemonize=no --exit-idle-time=-1 \
-      --use-pid-file=no --disallow-exit=no --log-target=stderr ${TONAMIRA_PULSE_VERBOSE:+-vvvv} \
+      --use-pid-file=yes --disallow-exit=no --log-target=stderr ${TONAMIRA_PULSE_VERBOSE:+-vvvv} \
       </dev/null >"$dir/log" 2>&1
   ) &
   echo $! >"$dir/pid"

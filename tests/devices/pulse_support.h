@@ -36,7 +36,7 @@ inline bool HaveServer() {
 
 // Runs a program to its end (at most timeoutMs); returns its exit code (-1 when it did not
 // finish) and its standard output.
-inline int Run(const QString& program, const QStringList& args, QString* out = nullptr,
+inline int RunProgram(const QString& program, const QStringList& args, QString* out = nullptr,
                int timeoutMs = 15000) {
   QProcess p;
   p.start(program, args);
@@ -53,7 +53,7 @@ inline int Run(const QString& program, const QStringList& args, QString* out = n
 // source-outputs): the one a client made, not one of the server's own modules.
 inline QString ClientStream(const char* kind) {
   QString out;
-  if (Run("pactl", {"list", "short", kind}, &out) != 0) return {};
+  if (RunProgram("pactl", {"list", "short", kind}, &out) != 0) return {};
   for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
     if (line.contains("protocol-native")) return line.section('\t', 0, 0);
   return {};
