@@ -36,10 +36,6 @@ AudioResult QtInputDevice::Open(const WaveFormat& format, NotificationPoster& po
   poster_ = &poster;
   queue_.Attach(poster_, format.nBlockAlign);
   source_.reset(new QAudioSource(device_, qtFormat_));
-  const uint64_t fragment = static_cast<uint64_t>(format.nSamplesPerSec) *
-                            static_cast<uint64_t>(options_.inputFragmentMs) / 1000u *
-                            format.nBlockAlign;
-  source_->setBufferSize(static_cast<qsizetype>(fragment));
   open_ = true;
   started_ = false;
   lost_ = false;
@@ -69,6 +65,11 @@ AudioResult QtInputDevice::Start() {
   if (lost_) return AudioResult::DeviceLost;
   if (started_) return AudioResult::Ok;
   if (!StillListed(device_)) return AudioResult::BadDevice;
+  // Asked afresh for every stream: Qt may keep what the server granted last time.
+  const uint64_t fragment = static_cast<uint64_t>(format_.nSamplesPerSec) *
+                            static_cast<uint64_t>(options_.inputFragmentMs) / 1000u *
+                            format_.nBlockAlign;
+  source_->setBufferSize(static_cast<qsizetype>(fragment));
   QIODevice* io = source_->start();
   if (io == nullptr || source_->state() == QAudio::StoppedState ||
       source_->error() != QAudio::NoError) {

@@ -41,7 +41,6 @@ AudioResult QtOutputDevice::Open(const WaveFormat& format, NotificationPoster& p
   poster_ = &poster;
   queue_.Attach(poster_, format.nBlockAlign);
   sink_.reset(new QAudioSink(device_, qtFormat_));
-  sink_->setBufferSize(static_cast<qsizetype>(BytesOfMs(format_, options_.outputAheadMs)));
   open_ = true;
   paused_ = false;
   lost_ = false;
@@ -124,6 +123,10 @@ AudioResult QtOutputDevice::Close() {
 
 AudioResult QtOutputDevice::StartStream() {
   if (!StillListed(device_)) return AudioResult::BadDevice;
+  // Qt keeps the size the server granted last time as the request for the next stream, and
+  // the server grants less than asked: without asking afresh the buffer shrinks with every
+  // stream until playback stutters.
+  sink_->setBufferSize(static_cast<qsizetype>(BytesOfMs(format_, options_.outputAheadMs)));
   QIODevice* io = sink_->start();
   if (io == nullptr || sink_->state() == QAudio::StoppedState || sink_->error() != QAudio::NoError) {
     const AudioResult r = StartFailure(sink_->error());

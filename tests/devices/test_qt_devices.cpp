@@ -224,6 +224,44 @@ TEST_F(QtLoopback, ResetHandsBackTheWriteOnceAndTheDeviceReplays) {
   EXPECT_EQ(window.dones.size(), 2u) << "one done per write";
 }
 
+TEST_F(QtLoopback, PlaybackStaysCleanAfterManyStreams) {
+  // Every write after a reset is a new stream; the buffer ahead of the listener must not
+  // shrink from one stream to the next, or the sound breaks up into underruns.
+  Play(Tone(440.0, 0.03, 8000.0));
+  for (int i = 0; i < 14; ++i) {
+    ASSERT_TRUE(WaitFor([&] { return window.dones.size() == static_cast<size_t>(i + 1); }, 3000));
+    ASSERT_EQ(output->Reset(), AudioResult::Ok);
+    ASSERT_EQ(output->Write(played->header), AudioResult::Ok);
+  }
+  ASSERT_TRUE(WaitFor([&] { return window.dones.size() == 15; }, 3000));
+  ASSERT_EQ(output->Reset(), AudioResult::Ok);
+  ASSERT_EQ(output->Unprepare(played->header), AudioResult::Ok);
+  StartRecording(8820);
+  Buffer tone(Tone(440.0, 1.0, 12000.0), 8);
+  ASSERT_EQ(output->Prepare(tone.header), AudioResult::Ok);
+  ASSERT_EQ(output->Write(tone.header), AudioResult::Ok);
+  ASSERT_TRUE(WaitFor([&] { return window.dones.size() == 16; }));
+  FftPlan plan(2048);
+  FftArrays arrays;
+  ASSERT_TRUE(AllocFftArrays(arrays, 2048));
+  DetectionSettings settings;
+  settings.cutoffBin = CutoffBinFor(30, 44100, 2048);
+  int clean = 0;
+  for (const Window::Chunk& c : window.chunks) {
+    int quiet = 0;
+    for (size_t i = 0; i < 2048; ++i) quiet += std::abs(SampleAt(c.bytes, i)) < 100;
+    if (quiet > 50) continue;  // not wholly inside the tone
+    DetectionState state;
+    PcmFrame frame{c.bytes.data(), 2048, 16, 1};
+    ASSERT_TRUE(AnalyzePcmFrame(frame, plan, arrays, settings, state));
+    EXPECT_NEAR(state.detectedFreq, 440, 2);
+    ++clean;
+  }
+  EXPECT_GE(clean, 6);
+  ASSERT_EQ(output->Reset(), AudioResult::Ok);
+  ASSERT_EQ(output->Unprepare(tone.header), AudioResult::Ok);
+}
+
 TEST_F(QtLoopback, ResetHandsBackBothQueuedInputBuffers) {
   StartRecording(8820);
   ASSERT_TRUE(WaitFor([&] { return window.chunks.size() >= 3; }));
