@@ -12,6 +12,7 @@
 
 #include "devices/audio_devices.h"
 #include "devices/sim_audio.h"
+#include "devices/stall_watch.h"
 
 namespace tonamira {
 namespace {
@@ -41,9 +42,9 @@ struct Log final : DeviceEventHandler {
 
 // A buffer and its header, as the window holds them.
 struct Buffer {
-  explicit Buffer(size_t bytes, uintptr_t tag = 0) : bytes(bytes, 0xEE) {
-    header.data = this->bytes.data();
-    header.bufferLength = static_cast<uint32_t>(bytes);
+  explicit Buffer(size_t size, uintptr_t tag = 0) : bytes(size, 0xEE) {
+    header.data = bytes.data();
+    header.bufferLength = static_cast<uint32_t>(size);
     header.user = tag;
   }
   std::vector<uint8_t> bytes;
@@ -357,6 +358,25 @@ TEST(SimPlayback, WritesPlayOneAfterAnotherEachWithItsDone) {
   EXPECT_EQ(play.Position(), 13230u);
 }
 
+TEST(SimPlayback, AWriteAfterOneThatEndsInsideAFrameStartsOnTheNextFrame) {
+  // 16-bit: three bytes leave half a frame; the rest of that frame is silence and the next
+  // write starts on a whole frame, so its samples are not shifted by a byte.
+  Playback play(3);
+  Buffer second(4, 9);
+  second.bytes = {0x11, 0x22, 0x33, 0x44};
+  ASSERT_EQ(play.output->Prepare(second.header), AudioResult::Ok);
+  ASSERT_EQ(play.output->Write(play.buffer.header), AudioResult::Ok);
+  ASSERT_EQ(play.output->Write(second.header), AudioResult::Ok);
+  play.sim.Advance(1 * kMs);
+  ASSERT_EQ(play.poster.Pending(), 2u);
+  EXPECT_EQ(play.poster.Queue()[0].user, 7u);
+  EXPECT_EQ(play.poster.Queue()[1].user, 9u);
+  const std::vector<uint8_t> expected = {play.buffer.bytes[0], play.buffer.bytes[1],
+                                         play.buffer.bytes[2], 0, 0x11, 0x22, 0x33, 0x44};
+  EXPECT_EQ(play.sim.Played(), expected);
+  EXPECT_EQ(play.Position(), 8u);
+}
+
 TEST(SimDevices, NotificationsOfBothDevicesComeInTheOrderOfTheirMoments) {
   Recording rec;
   Playback play(13230);  // 0.15 s of 16-bit mono
@@ -583,6 +603,49 @@ TEST(SimRules, DestroyingAnOpenDevicePostsNothing) {
   EXPECT_EQ(poster.Pending(), 0u);
   EXPECT_EQ(sim.OpenOutputs(), 0);
   EXPECT_EQ(b.header.flags & kHeaderInQueue, 0u);
+}
+
+// --- the watch that tells a stalled device ----------------------------------------------
+
+TEST(StallWatch, HoldsOnlyWatchedTimeAgainstTheDevice) {
+  // Polled every 10 ms; limits of 1500 ms once the device has moved and 4000 ms before its
+  // first sound. The device moves once, at 3950 ms.
+  struct Verdict {
+    int64_t at;
+    bool stalled;
+  };
+  const Verdict verdicts[] = {
+      {0, false}, {3900, false},  // waiting for the first sound, within 4 s
+      {3950, false},              // the first sound
+      {5450, false},              // 1.5 s since
+      {5460, true},               // past it
+  };
+  StallWatch watch;
+  watch.Start(0);
+  size_t next = 0;
+  for (int64_t t = 0; next < std::size(verdicts); t += 10) {
+    watch.Poll(t);
+    if (t == 3950) watch.Progress(t);
+    if (verdicts[next].at == t) {
+      EXPECT_EQ(watch.Stalled(t, 1500, 4000), verdicts[next].stalled) << "at " << t;
+      ++next;
+    }
+  }
+}
+
+TEST(StallWatch, ABusyThreadIsNotTheDevicesFault) {
+  StallWatch watch;
+  watch.Start(0);
+  watch.Progress(0);
+  watch.Poll(10);
+  // The thread was busy for 3 s: no poll ran. The first poll after it does not judge the
+  // device on that time.
+  watch.Poll(3010);
+  EXPECT_FALSE(watch.Stalled(3010, 1500, 4000));
+  watch.Poll(3020);
+  EXPECT_FALSE(watch.Stalled(3020, 1500, 4000));
+  for (int64_t t = 3030; t <= 4520; t += 10) watch.Poll(t);
+  EXPECT_TRUE(watch.Stalled(4520, 1500, 4000)) << "watched for 1.5 s without progress";
 }
 
 // --- formats and texts ------------------------------------------------------------------
