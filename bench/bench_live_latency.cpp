@@ -188,6 +188,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  tonamira::SettleAudioBeforeExit();
   return 0;
 }

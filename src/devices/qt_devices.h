@@ -34,6 +34,13 @@
 
 namespace tonamira {
 
+// Call once before the program returns from main, after the last device is closed: releases
+// the Qt objects the devices handed to deleteLater and lets the sound server's last replies
+// arrive (for ms milliseconds of the event loop). Qt 6.4 disconnects from the server at exit
+// without holding the lock its network thread runs under; a reply that arrives just then
+// aborts the program.
+void SettleAudioBeforeExit(int ms = 250);
+
 struct QtAudioOptions {
   int pollMs = 10;             // how often a running device feeds, reads and watches
   int outputAheadMs = 200;     // sound handed to the sound server ahead of what is heard

@@ -185,5 +185,7 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::AddGlobalTestEnvironment(new tonamira::OwnServer);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  tonamira::SettleAudioBeforeExit();
+  return result;
 }

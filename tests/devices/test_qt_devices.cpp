@@ -284,5 +284,7 @@ TEST_F(QtLoopback, ResetHandsBackBothQueuedInputBuffers) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  tonamira::SettleAudioBeforeExit();
+  return result;
 }
