@@ -32,14 +32,6 @@ int16_t SampleAt(const uint8_t* data, size_t index) {
   return static_cast<int16_t>(data[2 * index] | (data[2 * index + 1] << 8));
 }
 
-// Collects what reaches the window, in delivery order.
-struct Log final : DeviceEventHandler {
-  std::vector<DeviceNotification> all;
-  void OnWimData(const DeviceNotification& n) override { all.push_back(n); }
-  void OnWomDone(const DeviceNotification& n) override { all.push_back(n); }
-  void OnDeviceLost(const DeviceNotification& n) override { all.push_back(n); }
-};
-
 // A buffer and its header, as the window holds them.
 struct Buffer {
   explicit Buffer(size_t size, uintptr_t tag = 0) : bytes(size, 0xEE) {
@@ -243,17 +235,6 @@ TEST(SimRecording, ResetHandsBackEveryQueuedBufferWithItsOwnNotification) {
     EXPECT_EQ(rec.input->Close(), AudioResult::Ok);
     EXPECT_EQ(rec.sim.OpenInputs(), 0);
   }
-}
-
-TEST(SimRecording, NotificationsAreQueuedNotDeliveredInsideTheCall) {
-  Recording rec;
-  Log window;
-  rec.sim.Advance(150 * kMs);
-  rec.input->Reset();
-  EXPECT_TRUE(window.all.empty());
-  EXPECT_EQ(rec.poster.DeliverAll(window), 2u);
-  EXPECT_EQ(window.all[0].header, &rec.first.header);
-  EXPECT_EQ(window.all[1].header, &rec.second.header);
 }
 
 // --- playback: one done per write ------------------------------------------------------
