@@ -19,11 +19,17 @@
 //   - Qt's position is what has been heard; Position reports it in bytes.
 //   - Qt lists no monitor sources: the input is whatever the default source is (the test
 //     server makes a recordable copy of its sink's monitor).
-//   - Writing to a stream Qt has dropped leaves a lock held that later hangs every stream of
-//     the process; stopping a stream destroys the device Qt handed out; destroying a sink
-//     runs the event loop. The devices never write without room, hold Qt's stream device
-//     through a guard, and let Qt's objects go through deleteLater, so no notification is
-//     ever delivered inside a device call.
+//   - A write that meets a stream the server has just dropped leaves Qt's lock held for
+//     good, and the next wait on the server (a new stream, Qt's reconnection after the
+//     server died) hangs. A dropped stream reports no room, so the devices write only right
+//     after asking for room, and in batches, which leaves the server only microseconds, a
+//     few times a second, to drop the stream in between; that chance cannot be closed from
+//     outside Qt.
+//   - Qt shrinks its buffer from one stream to the next unless asked afresh; stopping a
+//     stream destroys the device Qt handed out; destroying a sink runs the event loop. The
+//     devices set the buffer size for every stream, hold Qt's stream device through a
+//     guard, and let Qt's objects go through deleteLater, so no notification is ever
+//     delivered inside a device call.
 //
 // Destroyed objects are released by the event loop (deleteLater); a program or test that
 // ends without returning to its event loop should send the posted deferred deletes.

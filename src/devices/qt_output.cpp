@@ -147,28 +147,32 @@ void QtOutputDevice::StopStream() {
 
 bool QtOutputDevice::Feed() {
   if (!Streaming()) return false;
-  // A stream the server has dropped reports no room at all (-1). Writing to it would leave
-  // Qt's lock held, so nothing is written then.
-  qsizetype room = sink_->bytesFree();
-  if (room < 0) return false;
-  const uint64_t align = format_.nBlockAlign;
-  while (room >= static_cast<qsizetype>(align)) {
-    const size_t want = static_cast<size_t>(room) / align * align;
-    scratch_.resize(want);
-    size_t n = queue_.Read(fed_, scratch_.data(), want);
-    if (n == 0) {
-      // Everything has been handed over: silence until the last write has been heard, so
-      // that the end of the data is never mistaken for, or cut like, the end of the stream.
-      if (queue_.Empty()) break;
-      n = want;
-      std::memset(scratch_.data(), format_.wBitsPerSample == 8 ? 0x80 : 0, n);
-    }
-    const qint64 written = io_->write(reinterpret_cast<const char*>(scratch_.data()),
-                                      static_cast<qint64>(n));
-    if (written <= 0) break;
-    fed_ += static_cast<uint64_t>(written);
-    room -= static_cast<qsizetype>(written);
+  // What would go next is gathered first: the data of the writes, then silence until the
+  // last write has been heard, so that the end of the data is never mistaken for, or cut
+  // like, the end of the stream.
+  const size_t ahead = static_cast<size_t>(BytesOfMs(format_, options_.outputAheadMs));
+  scratch_.resize(ahead);
+  size_t n = queue_.Read(fed_, scratch_.data(), ahead);
+  if (n < ahead && !queue_.Empty()) {
+    std::memset(scratch_.data() + n, format_.wBitsPerSample == 8 ? 0x80 : 0, ahead - n);
+    n = ahead;
   }
+  if (n == 0) return true;
+  // Qt leaves its lock held, for good, when a write meets a stream the server has just
+  // dropped; every later wait on the server then hangs. A dropped stream reports no room
+  // (-1), so the write follows that check at once, and comes in batches of a quarter of
+  // the buffer (at most half what the server granted), to leave the least time between the
+  // two for the server to drop the stream.
+  const qsizetype room = sink_->bytesFree();
+  if (room < 0) return false;
+  const size_t align = format_.nBlockAlign;
+  const size_t count = std::min(n, static_cast<size_t>(room) / align * align);
+  const size_t batch = std::min(ahead / 4, static_cast<size_t>(std::max<qsizetype>(sink_->bufferSize(), 0)) / 2);
+  if (count == 0 || count < batch) return true;
+  const qint64 written =
+      io_->write(reinterpret_cast<const char*>(scratch_.data()), static_cast<qint64>(count));
+  if (written < 0 || sink_->error() == QAudio::IOError) return false;
+  fed_ += static_cast<uint64_t>(written);
   return true;
 }
 
