@@ -16,6 +16,7 @@
 // best. Without PULSE_SERVER the benchmark reports an error and measures nothing.
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -92,14 +93,17 @@ class Listener final : public DeviceEventHandler {
   DetectionSettings settings_;
 };
 
-// Runs the event loop until pred holds or timeoutMs pass.
+// Runs the event loop until pred holds or timeoutMs pass (looking every 2 ms).
 bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
   const int64_t end = MonotonicMs() + timeoutMs;
-  while (!pred()) {
-    if (MonotonicMs() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
+  QEventLoop loop;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (pred() || MonotonicMs() > end) loop.quit();
+  });
+  look.start(2);
+  if (!pred()) loop.exec();
+  return pred();
 }
 
 void BM_LiveLatency(benchmark::State& state) {
