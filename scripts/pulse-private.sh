@@ -9,6 +9,8 @@
 #   scripts/pulse-private.sh kill DIR      kill the server at once (SIGKILL); DIR stays
 #
 # TONAMIRA_PULSE_VERBOSE=1 makes the server log in detail to DIR/log.
+# TONAMIRA_PULSE_EXIT_IDLE=N makes the server end itself once it has had no client for N
+# seconds (default: never), so that a test killed before its clean-up leaves no server.
 #
 # The server keeps everything (socket, runtime and state directories, configuration, log)
 # inside DIR and reads no user configuration, so it never meets a user's running server or
@@ -82,7 +84,7 @@ PA
       PULSE_RUNTIME_PATH="$dir/run" PULSE_STATE_PATH="$dir/state" \
       PULSE_CLIENTCONFIG="$dir/client.conf"
     unset PULSE_SERVER DBUS_SESSION_BUS_ADDRESS
-    exec setsid pulseaudio -n -F "$dir/default.pa" --daemonize=no --exit-idle-time=-1 \
+    exec setsid pulseaudio -n -F "$dir/default.pa" --daemonize=no --exit-idle-time="${TONAMIRA_PULSE_EXIT_IDLE:--1}" \
       --use-pid-file=yes --disallow-exit=no --log-target=stderr ${TONAMIRA_PULSE_VERBOSE:+-vvvv} \
       </dev/null >"$dir/log" 2>&1
   ) &

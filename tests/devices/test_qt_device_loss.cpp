@@ -27,6 +27,8 @@ class OwnServer final : public ::testing::Environment {
  public:
   void SetUp() override {
     if (!HaveServer()) return;  // the tests skip
+    // Should this process be killed before its clean-up, the server ends itself.
+    qputenv("TONAMIRA_PULSE_EXIT_IDLE", "30");
     QString out;
     const int rc = RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "start"}, &out, 30000);
     ASSERT_EQ(rc, 0) << "the private sound server did not start";
