@@ -17,7 +17,8 @@ packages=(
   hyperfine                        # side-by-side timing in scripts/corpus/speed.sh
   fluidsynth timgm6mb-soundfont musescore-general-soundfont-small  # tracker corpus:
   espeak-ng python3                #   instruments, voices (scripts/corpus/make_corpus.py)
-  pulseaudio pulseaudio-utils      # null-sink audio server for device tests
+  pulseaudio pulseaudio-utils      # private null-sink sound server for the device tests
+  pavucontrol                      # the volume control the two volume buttons start
   gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick
   desktop-file-utils               # checks the installed menu entry

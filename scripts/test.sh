@@ -4,6 +4,7 @@
 #   2. 60-second fuzz runs of the WAV reader and of the frame road (clang, libFuzzer,
 #      ASan + UBSan),
 #   3. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The release and sanitizer test runs get a private PulseAudio server for the device tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -13,10 +14,36 @@ bash scripts/deps.sh
 
 export QT_QPA_PLATFORM=offscreen
 
+# The device tests play and record through a private sound server (scripts/pulse-private.sh):
+# each test run gets one of its own, in its environment only, stopped when the run ends and
+# on every exit.
+pulse_dir=""
+scratch=""
+stop_sound_server() {
+  if [ -n "$pulse_dir" ]; then
+    bash scripts/pulse-private.sh stop "$pulse_dir" || true
+    rmdir "$pulse_dir" 2>/dev/null || true
+    pulse_dir=""
+  fi
+}
+cleanup() {
+  stop_sound_server
+  if [ -n "$scratch" ]; then rm -rf "$scratch"; fi
+}
+trap cleanup EXIT
+with_sound_server() {
+  pulse_dir=$(mktemp -d /tmp/tonamira-pulse.XXXXXX)
+  local settings rc=0
+  settings=$(bash scripts/pulse-private.sh start "$pulse_dir")
+  (eval "$settings" && "$@") || rc=$?
+  stop_sound_server
+  return "$rc"
+}
+
 echo "== release build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONAMIRA_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+with_sound_server ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== fuzzing for ${FUZZ_SECONDS:-60} s each: the WAV reader, then the frame road"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -24,7 +51,6 @@ CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$jobs" --target tonamira-fuzz-wav tonamira-fuzz-frame-road
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
 # Runs one harness over a copy of its seed corpus. A passing run shows its final statistics;
 # a failing one shows everything it printed (the crash, its stack and the reproducer).
 fuzz() {
@@ -53,5 +79,5 @@ echo "== sanitizer build (ASan + UBSan) and tests"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONAMIRA_SANITIZE=ON \
   -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+with_sound_server env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"

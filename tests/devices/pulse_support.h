@@ -1,0 +1,143 @@
+#pragma once
+// Support for the tests that run against a real PulseAudio server: the private server of
+// scripts/pulse-private.sh, pactl, waiting on the event loop, a window stand-in that
+// records what the devices deliver, and test sounds.
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analysis/rounding.h"
+#include "devices/audio_devices.h"
+#include "devices/qt_audio_common.h"
+
+namespace tonamira::pulse {
+
+// The server the test command provides, if any.
+inline bool HaveServer() {
+  const char* server = std::getenv("PULSE_SERVER");
+  return server != nullptr && *server != '\0';
+}
+
+#define TONAMIRA_NEED_PULSE()                                                             \
+  if (!::tonamira::pulse::HaveServer())                                                   \
+  GTEST_SKIP() << "PULSE_SERVER is not set: these tests need the private sound server "   \
+                  "that scripts/test.sh starts (scripts/pulse-private.sh)"
+
+// Runs a program to its end (at most timeoutMs); returns its exit code (-1 when it did not
+// finish) and its standard output.
+inline int RunProgram(const QString& program, const QStringList& args, QString* out = nullptr,
+               int timeoutMs = 15000) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(timeoutMs)) {
+    p.kill();
+    p.waitForFinished(2000);
+    return -1;
+  }
+  if (out != nullptr) *out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// The index of this process's stream in `pactl list short sink-inputs` (or
+// source-outputs): the one a client made, not one of the server's own modules.
+inline QString ClientStream(const char* kind) {
+  QString out;
+  if (RunProgram("pactl", {"list", "short", kind}, &out) != 0) return {};
+  for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
+    if (line.contains("protocol-native")) return line.section('\t', 0, 0);
+  return {};
+}
+
+// Runs the event loop until pred holds or timeoutMs pass; true when it holds.
+inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 10000) {
+  return QTest::qWaitFor(pred, timeoutMs);
+}
+
+// Runs the event loop for ms milliseconds: only to see that something does NOT happen.
+inline void Pump(int ms) { QTest::qWait(ms); }
+
+// Lets the event loop release what was handed to deleteLater.
+inline void ReleaseDeferred() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+inline WaveFormat Mono16() { return FillWaveFormat({16, 44100, 1}); }
+
+// 16-bit mono samples of a sine.
+inline std::vector<uint8_t> Tone(double hz, double seconds, double amplitude) {
+  const auto n = static_cast<size_t>(RoundInt(seconds * 44100.0));
+  std::vector<uint8_t> bytes(2 * n);
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t v = RoundInt(amplitude * std::sin(6.283185307179586 * hz * static_cast<double>(i) / 44100.0));
+    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
+inline int16_t SampleAt(const std::vector<uint8_t>& bytes, size_t i) {
+  return static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+// A buffer and its header, as the window holds them.
+struct Buffer {
+  explicit Buffer(std::vector<uint8_t> b, uintptr_t tag = 0) : bytes(std::move(b)) {
+    header.data = bytes.data();
+    header.bufferLength = static_cast<uint32_t>(bytes.size());
+    header.user = tag;
+  }
+  std::vector<uint8_t> bytes;
+  WaveHeader header;
+};
+
+// Stands in for the window: hands every filled input buffer straight back, as the window
+// does, and keeps what it was told, when, and where the output was at that moment.
+struct Window final : DeviceEventHandler {
+  struct Chunk {
+    int64_t ms;                  // when it was delivered
+    std::vector<uint8_t> bytes;  // what was recorded
+    uint32_t outputPosition;     // the output's position then (0 without an output)
+  };
+  InputDevice* input = nullptr;
+  OutputDevice* output = nullptr;
+  bool handBack = true;
+  std::vector<Chunk> chunks;
+  std::vector<DeviceNotification> dones;
+  std::vector<int64_t> doneMs;
+  std::vector<uint32_t> doneOutputPosition;
+  std::vector<DeviceNotification> losses;
+
+  void OnWimData(const DeviceNotification& n) override {
+    Chunk c{MonotonicMs(), {n.header->data, n.header->data + n.bytesRecorded}, 0};
+    if (output != nullptr) output->Position(c.outputPosition);
+    chunks.push_back(std::move(c));
+    if (handBack && input != nullptr) input->AddBuffer(*n.header);
+  }
+  void OnWomDone(const DeviceNotification& n) override {
+    dones.push_back(n);
+    doneMs.push_back(MonotonicMs());
+    uint32_t p = 0;
+    if (output != nullptr) output->Position(p);
+    doneOutputPosition.push_back(p);
+  }
+  void OnDeviceLost(const DeviceNotification& n) override { losses.push_back(n); }
+
+  size_t Lost(DeviceEvent kind) const {
+    size_t count = 0;
+    for (const DeviceNotification& n : losses) count += n.event == kind;
+    return count;
+  }
+};
+
+}  // namespace tonamira::pulse
