@@ -77,7 +77,7 @@ class Listener final : public DeviceEventHandler {
     input->AddBuffer(*n.header);  // back to the device first, as the window does
     if (n.header != analysed || n.bytesRecorded < 2 * kFrame) return;
     DetectionState state;
-    PcmFrame frame{n.header->data, kFrame, 16, 1};
+    const PcmFrame frame{std::span<const uint8_t>(n.header->data, n.bytesRecorded), 0, kFrame, 1, 16, 2};
     lastShowedPitch = AnalyzePcmFrame(frame, plan_, arrays_, settings_, state) &&
                       std::abs(state.detectedFreq - 440) <= 2;
     if (lastShowedPitch && pitchSeenMs < 0) pitchSeenMs = now;

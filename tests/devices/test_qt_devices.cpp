@@ -120,7 +120,7 @@ TEST_F(QtLoopback, RecordsThePitchOfAPlayedTone) {
     if (!loud(0) || !loud(1848)) continue;
     ++inTone;
     DetectionState state;
-    PcmFrame frame{c.bytes.data(), 2048, 16, 1};
+    const PcmFrame frame{c.bytes, 0, 2048, 1, 16, 2};
     ASSERT_TRUE(AnalyzePcmFrame(frame, plan, arrays, settings, state));
     EXPECT_NEAR(state.detectedFreq, 440, 2);
   }
@@ -252,7 +252,7 @@ TEST_F(QtLoopback, PlaybackStaysCleanAfterManyStreams) {
     for (size_t i = 0; i < 2048; ++i) quiet += std::abs(SampleAt(c.bytes, i)) < 100;
     if (quiet > 50) continue;  // not wholly inside the tone
     DetectionState state;
-    PcmFrame frame{c.bytes.data(), 2048, 16, 1};
+    const PcmFrame frame{c.bytes, 0, 2048, 1, 16, 2};
     ASSERT_TRUE(AnalyzePcmFrame(frame, plan, arrays, settings, state));
     EXPECT_NEAR(state.detectedFreq, 440, 2);
     ++clean;
