@@ -10,20 +10,9 @@
 #include <cstdint>
 
 #include "devices/audio_result.h"
+#include "sound/buffer_header.h"
 
 namespace tonamira {
-
-inline constexpr uint32_t kHeaderDone = 0x01;      // handed back by the device
-inline constexpr uint32_t kHeaderPrepared = 0x02;  // prepared, may be queued
-inline constexpr uint32_t kHeaderInQueue = 0x10;   // held by the device
-
-struct WaveHeader {
-  uint8_t* data = nullptr;     // the buffer
-  uint32_t bufferLength = 0;   // its length in bytes
-  uint32_t bytesRecorded = 0;  // input: bytes filled when it was handed back
-  uintptr_t user = 0;          // the owner's tag; devices never touch it
-  uint32_t flags = 0;          // kHeader* bits, kept by the device
-};
 
 // The rules both backends apply to headers.
 //

@@ -65,7 +65,7 @@ void FormMain::OpenFile(const std::string& name) {
     Sound.OwnedWaveData.data = std::move(read.data);
     Sound.OwnedWaveData.size = read.size;
     Sound.WaveData = Sound.OwnedWaveData.data.get();
-    if (!Allocate(Sound.PlayHeader, kPlayHeaderBytes, "PlayHeader")) {
+    if (!Allocate(Sound.PlayHeader, "PlayHeader")) {
       Sound.OwnedWaveData.Reset();
       Sound.WaveData = nullptr;
       failure = "No pwaveheader";

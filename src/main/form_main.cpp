@@ -7,6 +7,9 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "devices/absent_devices.h"
+#include "devices/qt_poster.h"
+
 namespace tonamira {
 
 namespace {
@@ -102,9 +105,21 @@ ScrollBar* MakeScrollBar(QWidget* parent, Qt::Orientation o, int x, int y, int w
 }  // namespace
 
 FormMain::FormMain(Services& services, AllocationFault fault, QWidget* parent)
+    : FormMain(services, nullptr, nullptr, std::move(fault), parent) {}
+
+FormMain::FormMain(Services& services, AudioDevices& audio, NotificationPoster* poster,
+                   AllocationFault fault, QWidget* parent)
+    : FormMain(services, &audio, poster, std::move(fault), parent) {}
+
+FormMain::FormMain(Services& services, AudioDevices* audio, NotificationPoster* poster,
+                   AllocationFault fault, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
+      absentAudio_(audio != nullptr ? nullptr : std::make_unique<AbsentAudioDevices>()),
+      audio_(audio != nullptr ? *audio : *absentAudio_),
+      ownPoster_(poster != nullptr ? nullptr : std::make_unique<QtQueuedPoster>(this, *this)),
+      poster_(poster != nullptr ? poster : ownPoster_.get()),
       fault_(std::move(fault)),
       windowFont_(PGothic(12)) {
   setWindowTitle(QString::fromUtf8(kWindowCaption));

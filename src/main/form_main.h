@@ -25,10 +25,13 @@
 #include "analysis/frame.h"
 #include "analysis/spectrum.h"
 #include "analysis/spectrum_peaks.h"
+#include "devices/audio_devices.h"
+#include "devices/device_notification.h"
 #include "main/services.h"
 #include "main/toolkit.h"
 #include "sound/byte_block.h"
 #include "sound/current_sound.h"
+#include "sound/recording_buffer.h"
 #include "sound/wave_format.h"
 #include "synth/mixer.h"
 #include "synth/note_table.h"
@@ -42,13 +45,17 @@ inline constexpr int kHarmonicLabelCount = 10;
 inline constexpr int32_t kWaveDataCapacity = 30 * 44100;    // 1,323,000 bytes
 inline constexpr int32_t kStartupSoundBytes = 44100;        // half a second, 16-bit mono
 
-// Platform device handle; 0 means none. The audio device layer gives it meaning.
-using DeviceHandle = intptr_t;
+// The command lines of the desktop's volume control on its output-devices and input-devices
+// pages: what the two volume buttons start.
+inline constexpr const char* kPlaybackLevelsCommand = "pavucontrol --tab=3";
+inline constexpr const char* kRecordingLevelsCommand = "pavucontrol --tab=4";
 
-// Devices and the flags the device handlers share.
+// Devices and the flags the device handlers share. A device is open from its Open to its
+// Close; the object may stay after that (a stopped playback keeps it) until replaced.
 struct DeviceState {
-  DeviceHandle hWaveOut = 0;
-  DeviceHandle hWaveIn = 0;
+  std::unique_ptr<OutputDevice> hWaveOut;
+  std::unique_ptr<InputDevice> hWaveIn;
+  uint32_t PlayTime = 0;            // bytes played, as the output device last told it
   bool HasSound = false;
   bool Playing = false;
   bool Recording = false;
@@ -59,6 +66,17 @@ struct DeviceState {
   bool IgnoreNextDone = false;
   bool Closing = false;
   bool DetectionDrivesMixer = false;
+};
+
+// The recording: the take as it grows, the second device buffer and its header (the first is
+// the current sound's WaveData with its PlayHeader), and the size of one chunk.
+struct RecordingState {
+  RecordingBuffer RecBuffer{0};
+  uint32_t RecCapacity = 0;         // the room made for the take when its first chunk arrives
+  uint64_t RecLimit = kMaxSoundBytes;   // the most a take may hold
+  ByteBlock RecChunk2;
+  HeaderBlock RecHeader2;
+  uint32_t ChunkBytes = 0;          // a tenth of a second in the recording format
 };
 
 struct AnalysisState {
@@ -108,16 +126,21 @@ std::filesystem::path PathFromDialog(const std::string& name);
 // ".WAV" exactly.
 std::string SaveNameWithSuffix(const std::string& name);
 
-class FormMain : public QWidget {
+class FormMain : public QWidget, public DeviceEventHandler {
  public:
-  // services answers the window's message boxes and dialogs; fault, when given, decides
-  // which named allocations fail (for tests). FormCreate runs inside the constructor.
+  // services answers the window's message boxes and dialogs; audio makes the sound devices
+  // (without it the window has none); their notifications go to poster, or, when none is
+  // given, through the window's own event loop. fault, when given, decides which named
+  // allocations fail (for tests). FormCreate runs inside the constructor.
   explicit FormMain(Services& services, AllocationFault fault = {}, QWidget* parent = nullptr);
+  FormMain(Services& services, AudioDevices& audio, NotificationPoster* poster = nullptr,
+           AllocationFault fault = {}, QWidget* parent = nullptr);
   ~FormMain() override;
 
   // ---- state, owned for the life of the window
   CurrentSound Sound;
   DeviceState Devices;
+  RecordingState Recording;
   AnalysisState Analysis;
   DisplayState Display;
   MixerState Mixer;
@@ -200,12 +223,29 @@ class FormMain : public QWidget {
   void ClearKeyMarks();
   void ShowKeyColors();             // paints every key panel in its KeyColor
 
-  // ---- hooks attached by the drawing, detection, device and mixer code
+  // ---- drawing hooks
   void RedrawAll();
   void ResetVoiceprint();
+
+  // ---- recording
+  void RecordToggle();
+  bool OpenInput(uint32_t chunkBytes);
+  bool StartInput();
   void CloseInput();
+  void OnWimData(const DeviceNotification& n) override;
+
+  // ---- playback
+  void PlayToggle();
+  bool OpenOutput();
+  bool PrepareOutput(const uint8_t* sound, uint32_t start, uint32_t end);
+  void StopPlayback();
   void CloseOutput();
-  void StopDevicesForClose();
+  void OnWomDone(const DeviceNotification& n) override;
+  // A device that went away: a recording stops with what it has, a playback stops where it
+  // was; either way the user is told.
+  void OnDeviceLost(const DeviceNotification& n) override;
+  // Stops a recording and a playback and closes both devices when the window closes.
+  void Shutdown();
 
   // ---- frame analysis: draw the views for one frame, detect and show the result
   // Draws and analyses n sample frames that start offset bytes into block (blockSize bytes);
@@ -275,7 +315,7 @@ class FormMain : public QWidget {
   // Tunes the mixer to a note and plays it.
   void SelectNote(int32_t frequency);
   // Plays bytes start .. end of data in the current format; true when the device took them.
-  bool PlayBuffer(const uint8_t* data, uint32_t start, uint32_t end);
+  bool PlayBuffer(const uint8_t* sound, uint32_t start, uint32_t end);
 
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }
@@ -287,6 +327,8 @@ class FormMain : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  FormMain(Services& services, AudioDevices* audio, NotificationPoster* poster,
+           AllocationFault fault, QWidget* parent);
   void BuildControls();
   void WireEvents();
   void AddShortcuts();
@@ -315,11 +357,24 @@ class FormMain : public QWidget {
   bool Allocate(ByteBlock& block, size_t bytes, const char* name) {
     return block.Allocate(bytes, name, fault_);
   }
+  bool Allocate(HeaderBlock& block, const char* name) { return block.Allocate(name, fault_); }
+  // Shows a device's error text for a failed call under caption.
+  void DeviceError(AudioResult result, const char* caption);
+  // Appends a recorded chunk to the take; a take that cannot grow stops the recording.
+  void AppendChunk(std::span<const uint8_t> chunk);
+  // The failed record start goes back to idle: the button shown, the flags cleared.
+  void AbandonRecordStart();
+  // Starts the volume control on one of its pages; says so when there is none.
+  void StartVolumeControl(const char* commandLine);
   void MessageBox(const std::string& text, const std::string& caption) {
     services_.MessageBox(text, caption);
   }
 
   Services& services_;
+  std::unique_ptr<AudioDevices> absentAudio_;   // when no devices were given
+  AudioDevices& audio_;
+  std::unique_ptr<NotificationPoster> ownPoster_;
+  NotificationPoster* poster_;
   AllocationFault fault_;
   QFont windowFont_;
   std::unique_ptr<QtTextRenderer> textRenderer_;

@@ -1,10 +1,12 @@
 // The program entry: the application object, its title, the one window and the event loop.
-// A WAV file named on the command line is opened as "開く" would open it.
+// A WAV file named on the command line is opened as "開く" would open it. Sound goes through
+// the system's default output and input (Qt Multimedia).
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "devices/qt_devices.h"
 #include "main/form_main.h"
 #include "main/services.h"
 
@@ -21,10 +23,17 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   tonamira::QtServices services;
-  tonamira::FormMain window(services);
-  services.SetOwner(&window);
-  window.show();
-  const QStringList files = parser.positionalArguments();
-  if (!files.isEmpty()) window.OpenFile(files.first().toStdString());
-  return app.exec();
+  tonamira::QtAudioDevices audio;
+  int status = 0;
+  {
+    tonamira::FormMain window(services, audio);
+    services.SetOwner(&window);
+    window.show();
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) window.OpenFile(files.first().toStdString());
+    status = app.exec();
+  }
+  // The window has closed its devices; the sound server's last replies arrive before exit.
+  tonamira::SettleAudioBeforeExit();
+  return status;
 }

@@ -59,11 +59,12 @@ void FormMain::ReleaseDevicesAndSound() {
   ReleaseSound();
 }
 
-// Forgets the device handles and the sound. Nothing is closed; blocks still held are freed
-// rather than dropped, so forgetting them never leaks.
+// Forgets the devices and the sound. Nothing is closed (a device object dropped here was
+// closed already; dropping one never posts anything); blocks still held are freed rather
+// than dropped, so forgetting them never leaks.
 void FormMain::ClearSoundRefs() {
-  Devices.hWaveOut = 0;
-  Devices.hWaveIn = 0;
+  Devices.hWaveOut.reset();
+  Devices.hWaveIn.reset();
   Sound.ClearRefs();
 }
 

@@ -81,7 +81,7 @@ void FormMain::FormCreate() {
     return;
   }
   Sound.WaveData = Sound.OwnedWaveData.data.get();
-  if (!Allocate(Sound.PlayHeader, kPlayHeaderBytes, "PlayHeader")) {
+  if (!Allocate(Sound.PlayHeader, "PlayHeader")) {
     Sound.OwnedWaveData.Reset();
     Sound.WaveData = nullptr;
     MessageBox("No pwaveheader", "ERROR");
@@ -102,12 +102,18 @@ void FormMain::FormCreate() {
 
 void FormMain::FormClose() {
   if (closed_) return;
+  // From here on the devices' notifications still on their way change nothing.
   closed_ = true;
-  Devices.Closing = true;
   Timer1.SetEnabled(false);
-  StopDevicesForClose();
-  ReleaseSound();   // puts a set-aside sound back first: MixBuffer is freed only as itself
-  FreeFftArrays(Analysis.Fft);
+  Shutdown();
+  // Whatever the shut-down leaves (a sound held without a device, a take in progress) goes
+  // too; a set-aside sound is put back first, so MixBuffer is freed only as itself.
+  ReleaseSound();
+  Recording.RecBuffer.Take();
+  Recording.RecChunk2.Reset();
+  Recording.RecHeader2.Reset();
+  Devices.hWaveIn.reset();
+  Devices.hWaveOut.reset();
   Mixer.MixBuffer.Reset();
 }
 

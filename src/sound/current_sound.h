@@ -13,13 +13,14 @@
 #include <span>
 
 #include "analysis/frame.h"
+#include "sound/buffer_header.h"
 #include "sound/byte_block.h"
 #include "sound/sound_buffer.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
 
-inline constexpr int kPlayHeaderBytes = 32;   // one device buffer header
+static_assert(kPlayHeaderBytes == 32, "a device buffer header is 32 bytes");
 
 class CurrentSound {
  public:
@@ -28,7 +29,7 @@ class CurrentSound {
   int32_t WaveDataSize = 0;         // bytes
   ::tonamira::WaveFormat WaveFormat;
   uint32_t FramePos = 0;            // byte offset of the analysed frame
-  ByteBlock PlayHeader;             // the device buffer header that goes with every sound
+  HeaderBlock PlayHeader;           // the device buffer header that goes with every sound
   int32_t RecBits = 0, RecRate = 0, RecChannels = 0;  // format of the current sound
   int32_t OutBits = 0, OutRate = 0, OutChannels = 0;  // the last loaded or recorded sound
   bool SoundSetAside = false;       // the mixer's tone is current; WaveData does not own it

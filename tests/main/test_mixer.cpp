@@ -75,8 +75,13 @@ TEST(Mixer, TheToneBecomesTheCurrentSound) {
             RoundInt(10.0 * g * g * std::sin(kTwoPi * 100.0 * n / 44100.0) * 100.0));
   // The tone's first frame is analysed: 100 Hz, its key marked.
   EXPECT_EQ(w.form.LbfftValue->Caption(), "100");
-  // No device took it: the play button is not left saying "停止".
-  EXPECT_EQ(w.form.PlayButton->Caption(), "再生");
+  // The tone plays: the device hears exactly its bytes, and the button stops it meanwhile.
+  EXPECT_TRUE(w.form.Devices.Playing);
+  EXPECT_EQ(w.form.PlayButton->Caption(), "停止");
+  w.Advance(600'000);
+  EXPECT_FALSE(w.form.Devices.Playing);
+  EXPECT_EQ(w.sim.Played(), std::vector<uint8_t>(w.form.Mixer.MixBuffer.data.get(),
+                                                 w.form.Mixer.MixBuffer.data.get() + 44100));
 
   // A second tone keeps the sound set aside by the first.
   w.form.TransmitClick();

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "devices/absent_devices.h"
 #include "main/form_main.h"
 #include "test_support.h"
 
@@ -225,11 +226,12 @@ TEST(SoundState, ReleaseDevicesAndSoundAndClearSoundRefs) {
   EXPECT_FALSE(form.SoundPresent());
 
   FormMain other(services);
-  other.Devices.hWaveOut = 7;
-  other.Devices.hWaveIn = 9;
+  AbsentAudioDevices devices;
+  other.Devices.hWaveOut = devices.CreateOutput();
+  other.Devices.hWaveIn = devices.CreateInput();
   other.ClearSoundRefs();
-  EXPECT_EQ(other.Devices.hWaveOut, 0);
-  EXPECT_EQ(other.Devices.hWaveIn, 0);
+  EXPECT_EQ(other.Devices.hWaveOut, nullptr);
+  EXPECT_EQ(other.Devices.hWaveIn, nullptr);
   EXPECT_EQ(other.Sound.WaveData, nullptr);
   EXPECT_FALSE(other.Sound.PlayHeader);
   // Scrolling after the sound is gone never frames anything.

@@ -82,8 +82,8 @@ TEST(Startup, StartValues) {
   EXPECT_FALSE(form.Devices.IgnoreNextDone);
   EXPECT_FALSE(form.Devices.Closing);
   EXPECT_FALSE(form.Devices.DetectionDrivesMixer);
-  EXPECT_EQ(form.Devices.hWaveOut, 0);
-  EXPECT_EQ(form.Devices.hWaveIn, 0);
+  EXPECT_EQ(form.Devices.hWaveOut, nullptr);
+  EXPECT_EQ(form.Devices.hWaveIn, nullptr);
 
   // Play scroll bar fitted to the sound.
   EXPECT_EQ(form.PlayScrollBar->Min(), 0);

@@ -10,17 +10,32 @@
 #include <string>
 #include <vector>
 
+#include "devices/device_notification.h"
+#include "devices/sim_audio.h"
 #include "main/form_main.h"
 #include "support/wav_bytes.h"
 #include "test_support.h"
 
 namespace tonamira::testing {
 
-// The services must outlive the window that talks to them.
+// The services and the simulated sound devices must outlive the window that talks to them.
+// The devices' notifications wait in `poster` until the test delivers them (Pump), and time
+// passes for the devices only in Advance, so every test runs the same way every time.
 struct Window {
   ScriptedServices services;
+  SimAudio sim;
+  ManualPoster poster;
   FormMain form;
-  explicit Window(AllocationFault fault = {}) : form((App(), services), std::move(fault)) {}
+  explicit Window(AllocationFault fault = {})
+      : form((App(), services), sim, &poster, std::move(fault)) {}
+
+  // Delivers every notification waiting for the window, including those its handlers cause.
+  size_t Pump() { return poster.DeliverAll(form); }
+  // Lets microseconds of device time pass, then delivers what the devices posted meanwhile.
+  void Advance(uint64_t microseconds) {
+    sim.Advance(microseconds);
+    Pump();
+  }
 
   // Opens path through the "開く" button's handler and the file dialog.
   void Open(const std::string& path) {

@@ -26,7 +26,7 @@ struct Held {
     sound.RecChannels = sound.OutChannels = 1;
     sound.FillWaveFormat();
     sound.OwnedWaveData.Allocate(1000000, "WaveData");
-    sound.PlayHeader.Allocate(kPlayHeaderBytes, "PlayHeader");
+    sound.PlayHeader.Allocate("PlayHeader");
     sound.WaveData = original = sound.OwnedWaveData.data.get();
     sound.WaveDataSize = 44100;
   }
