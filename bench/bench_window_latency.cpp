@@ -1,0 +1,165 @@
+// Live latency of the window over the real sound server: from the first sample of a tone
+// entering the input to the pitch read-out showing it. The window records as a user's "録音"
+// does (16-bit mono, chunks of 0.1 s, every second chunk analysed and shown); the tone is
+// played by a device of the benchmark's own into the private server's null sink, whose
+// monitor is the default input (scripts/pulse-private.sh). The tone enters the input when
+// the sink plays its first sample, which the output's position tells within a few ms.
+//
+//   eval "$(scripts/pulse-private.sh start)"; build/bench/tonamira-bench-window-latency
+//
+// Reported time: each iteration's latency (manual time); counters give the worst and best.
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "analysis/rounding.h"
+#include "devices/qt_audio_common.h"
+#include "devices/qt_devices.h"
+#include "devices/qt_poster.h"
+#include "main/form_main.h"
+#include "main/services.h"
+
+namespace tonamira {
+namespace {
+
+constexpr double kBytesPerMs = 88.2;
+
+class SilentServices final : public Services {
+ public:
+  void MessageBox(const std::string&, const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::Cancel; }
+  std::optional<std::string> OpenFileName(const std::string&) override { return {}; }
+  std::optional<std::string> SaveFileName(const std::string&) override { return {}; }
+  bool StartProgram(const std::string&) override { return false; }
+};
+
+class Player final : public DeviceEventHandler {
+ public:
+  void OnWimData(const DeviceNotification&) override {}
+  void OnWomDone(const DeviceNotification&) override { ++dones; }
+  void OnDeviceLost(const DeviceNotification&) override { lost = true; }
+  int dones = 0;
+  bool lost = false;
+};
+
+// preMs of silence, then a second of 440 Hz with an octave above it.
+std::vector<uint8_t> SilenceThenTone(int preMs) {
+  const size_t pre = static_cast<size_t>(preMs) * 441 / 10;
+  const size_t n = pre + 44100;
+  std::vector<uint8_t> bytes(2 * n, 0);
+  for (size_t i = pre; i < n; ++i) {
+    const double t = static_cast<double>(i - pre) / 44100.0;
+    const int32_t v = RoundInt(9000.0 * std::sin(kTwoPi * 440.0 * t) +
+                               3000.0 * std::sin(kTwoPi * 880.0 * t));
+    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
+bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
+  const int64_t end = MonotonicMs() + timeoutMs;
+  QEventLoop loop;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (pred() || MonotonicMs() > end) loop.quit();
+  });
+  look.start(1);
+  if (!pred()) loop.exec();
+  return pred();
+}
+
+void BM_WindowLiveLatency(benchmark::State& state) {
+  if (std::getenv("PULSE_SERVER") == nullptr) {
+    state.SkipWithError("PULSE_SERVER is not set: start scripts/pulse-private.sh first");
+    return;
+  }
+  SilentServices services;
+  QtAudioDevices audio;
+  FormMain form(services, audio);
+  form.RecButtonClick();
+  if (!form.Devices.Recording || !RunUntil([&] { return form.Sound.RecPos > 0; }, 5000)) {
+    state.SkipWithError("the window did not record");
+    return;
+  }
+  QObject context;
+  Player player;
+  QtQueuedPoster poster(&context, player);
+  QtAudioDevices devices;
+  auto output = devices.CreateOutput();
+  if (output->Open(FillWaveFormat({16, 44100, 1}), poster) != AudioResult::Ok) {
+    state.SkipWithError("the output did not open");
+    return;
+  }
+  auto shows = [&] { return form.LbfftValue->Caption() == "440"; };
+
+  std::vector<double> latenciesMs;
+  int iteration = 0;
+  for (auto _ : state) {
+    const int preMs = 100 + (iteration++ * 37) % 200;   // another point of the 0.2 s cycle
+    std::vector<uint8_t> sound = SilenceThenTone(preMs);
+    const uint32_t toneStart = static_cast<uint32_t>(preMs) * 441 / 10 * 2;
+    WaveHeader h{sound.data(), static_cast<uint32_t>(sound.size()), 0, 3, 0};
+    RunUntil([&] { return !shows(); }, 2000);   // from silence
+    const int donesBefore = player.dones;
+    output->Prepare(h);
+    output->Write(h);
+    int64_t enteredMs = -1;
+    int64_t seenMs = -1;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      uint32_t p = 0;
+      if (enteredMs < 0 && output->Position(p) == AudioResult::Ok && p >= toneStart)
+        enteredMs = MonotonicMs() - RoundInt64((p - toneStart) / kBytesPerMs);
+      if (seenMs < 0 && shows()) seenMs = MonotonicMs();
+    });
+    poll.start(1);
+    const bool seen = RunUntil([&] { return seenMs >= 0 && enteredMs >= 0; }, 3000);
+    poll.stop();
+    RunUntil([&] { return player.dones > donesBefore || player.lost; }, 3000);
+    output->Reset();
+    output->Unprepare(h);
+    if (!seen || player.lost) {
+      state.SkipWithError("the read-out did not show the tone's pitch");
+      break;
+    }
+    const double latencyMs = static_cast<double>(seenMs - enteredMs);
+    latenciesMs.push_back(latencyMs);
+    state.SetIterationTime(latencyMs / 1000.0);
+  }
+  output->Close();
+  form.RecButtonClick();
+  RunUntil([&] { return !form.Devices.RecStopRequested; }, 2000);
+  form.close();
+  if (!latenciesMs.empty()) {
+    state.counters["worst_ms"] = *std::max_element(latenciesMs.begin(), latenciesMs.end());
+    state.counters["best_ms"] = *std::min_element(latenciesMs.begin(), latenciesMs.end());
+  }
+}
+BENCHMARK(BM_WindowLiveLatency)->UseManualTime()->Iterations(12)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tonamira
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  tonamira::ApplyApplicationSettings();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  tonamira::SettleAudioBeforeExit();
+  return 0;
+}
