@@ -50,9 +50,9 @@ class FftPlan {
   bool valid() const { return exponent_ != 0; }
   int size() const { return n_; }
 
-  // Same contract and same doubles as FftLiteral. work must hold n entries; it is used as
-  // scratch and its contents afterwards are unspecified. The stage buffers live in the plan,
-  // so one plan must not run on two threads at once.
+  // Same contract and same doubles as FftLiteral. work is not touched: the plan ping-pongs
+  // between stage buffers of its own (it is taken so that a call reads like the literal
+  // form's). Those buffers live in the plan, so one plan must not run on two threads at once.
   bool Run(const double* input, Complex* out, Complex* work, double* mag) const;
 
   // Hamming weight of sample j: 0.54 - 0.46 * cos(2*pi*j / (n - 1)), evaluated exactly as
