@@ -12,20 +12,10 @@
 
 #include "main/form_main.h"
 #include "main/services.h"
+#include "silent_services.h"
 
 namespace tonamira {
 namespace {
-
-// Answers nothing: the redraw raises no boxes or dialogs.
-class SilentServices final : public Services {
- public:
-  void MessageBox(const std::string&, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::Cancel; }
-  std::optional<std::string> OpenFileName(const std::string&) override { return {}; }
-  std::optional<std::string> SaveFileName(const std::string&) override { return {}; }
-  bool StartProgram(const std::string&) override { return false; }
-};
 
 void BM_RedrawAll(benchmark::State& state) {
   SilentServices services;

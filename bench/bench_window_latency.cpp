@@ -28,21 +28,12 @@
 #include "devices/qt_poster.h"
 #include "main/form_main.h"
 #include "main/services.h"
+#include "silent_services.h"
 
 namespace tonamira {
 namespace {
 
 constexpr double kBytesPerMs = 88.2;
-
-class SilentServices final : public Services {
- public:
-  void MessageBox(const std::string&, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  ConfirmAnswer Confirm(const std::string&) override { return ConfirmAnswer::Cancel; }
-  std::optional<std::string> OpenFileName(const std::string&) override { return {}; }
-  std::optional<std::string> SaveFileName(const std::string&) override { return {}; }
-  bool StartProgram(const std::string&) override { return false; }
-};
 
 class Player final : public DeviceEventHandler {
  public:
@@ -102,7 +93,12 @@ void BM_WindowLiveLatency(benchmark::State& state) {
     state.SkipWithError("the output did not open");
     return;
   }
-  auto shows = [&] { return form.LbfftValue->Caption() == "440"; };
+  // The read-out shows the tone's pitch (whole hertz, within 2 Hz of 440).
+  auto shows = [&] {
+    bool ok = false;
+    const int hz = form.LbfftValue->Caption().toInt(&ok);
+    return ok && std::abs(hz - 440) <= 2;
+  };
 
   std::vector<double> latenciesMs;
   int iteration = 0;

@@ -36,8 +36,15 @@ int32_t PlotFrameLength(uint32_t sampleRate) {
   return 2048;
 }
 
-std::string BuildWindowTrack(std::span<const uint8_t> data, const WaveFormat& format,
-                             const TrackOptions& options, PitchTrack& track) {
+std::optional<double> TrackStretch::CentreSeconds(uint64_t framePos, uint16_t blockAlign) const {
+  const int64_t centre = base + static_cast<int64_t>(framePos / blockAlign) + frame / 2;
+  if (centre < fromFrame || centre > toFrame) return std::nullopt;
+  return static_cast<double>(centre) / rate;
+}
+
+std::string PlanTrackStretch(std::span<const uint8_t> data, const WaveFormat& format,
+                             const TrackOptions& options, int32_t frame, TrackStretch& stretch,
+                             PitchTrack& track) {
   if (format.nBlockAlign == 0 || format.nSamplesPerSec == 0 || format.nChannels == 0)
     return "the format cannot be framed";
   const double rate = static_cast<double>(format.nSamplesPerSec);
@@ -47,39 +54,48 @@ std::string BuildWindowTrack(std::span<const uint8_t> data, const WaveFormat& fo
   if (options.fromSeconds < 0.0 || options.fromSeconds >= to)
     return "nothing to plot between the requested times";
 
-  const int32_t frame = PlotFrameLength(format.nSamplesPerSec);
+  stretch = TrackStretch{};
+  stretch.rate = rate;
+  stretch.frame = frame;
+  stretch.hop = std::max(1, RoundInt(options.hopSeconds * rate));
   const int32_t half = frame / 2;
-  const int32_t hop = std::max(1, RoundInt(options.hopSeconds * rate));
-  // Frames are kept whose centre lies in [from, to]; they start half a frame earlier, so
-  // the analysed bytes begin half a frame before `from` (or at the start of the sound).
-  const int64_t fromFrame = RoundInt64(options.fromSeconds * rate);
-  const int64_t toFrame = std::min(RoundInt64(to * rate), static_cast<int64_t>(totalFrames));
-  const int64_t base = std::max<int64_t>(0, fromFrame - half);
-  const int64_t end = std::min(toFrame + half, static_cast<int64_t>(totalFrames));
-  const auto firstByte = static_cast<size_t>(base) * format.nBlockAlign;
+  stretch.fromFrame = RoundInt64(options.fromSeconds * rate);
+  stretch.toFrame = std::min(RoundInt64(to * rate), static_cast<int64_t>(totalFrames));
+  stretch.base = std::max<int64_t>(0, stretch.fromFrame - half);
+  const int64_t end = std::min(stretch.toFrame + half, static_cast<int64_t>(totalFrames));
+  const auto firstByte = static_cast<size_t>(stretch.base) * format.nBlockAlign;
   const auto lastByte = static_cast<size_t>(end) * format.nBlockAlign;
-
-  AnalyzeOptions analyze;
-  analyze.frame = frame;
-  analyze.hop = hop;
+  stretch.bytes = data.subspan(firstByte, lastByte - firstByte);
 
   track = PitchTrack{};
-  track.stepSeconds = static_cast<double>(hop) / rate;
+  track.stepSeconds = static_cast<double>(stretch.hop) / rate;
   track.startSeconds = options.fromSeconds;
   track.endSeconds = to;
-  track.points.reserve(static_cast<size_t>((end - base) / hop + 1));
-  const std::span<const uint8_t> stretch = data.subspan(firstByte, lastByte - firstByte);
+  track.points.reserve(static_cast<size_t>((end - stretch.base) / stretch.hop + 1));
+  return {};
+}
+
+std::string BuildWindowTrack(std::span<const uint8_t> data, const WaveFormat& format,
+                             const TrackOptions& options, PitchTrack& track) {
+  TrackStretch stretch;
+  if (std::string problem = PlanTrackStretch(data, format, options,
+                                             PlotFrameLength(format.nSamplesPerSec), stretch,
+                                             track);
+      !problem.empty())
+    return problem;
+  AnalyzeOptions analyze;
+  analyze.frame = stretch.frame;
+  analyze.hop = stretch.hop;
   const bool levelReadable = AnalysableBits(format.wBitsPerSample);
-  return AnalyzeSound(stretch, format, analyze, [&](const FrameRow& row) {
-    const int64_t start = base + static_cast<int64_t>(row.framePos / format.nBlockAlign);
-    const int64_t centre = start + half;
-    if (centre < fromFrame || centre > toFrame) return;
+  return AnalyzeSound(stretch.bytes, format, analyze, [&](const FrameRow& row) {
+    const std::optional<double> time = stretch.CentreSeconds(row.framePos, format.nBlockAlign);
+    if (!time) return;
     PitchPoint point;
-    point.timeSeconds = static_cast<double>(centre) / rate;
+    point.timeSeconds = *time;
     if (row.detected && row.pitchHz > 0) point.hz = static_cast<double>(row.pitchHz);
     if (levelReadable)
-      point.level = FrameRmsLevel(stretch.data() + row.framePos, frame, format.wBitsPerSample,
-                                  format.nChannels);
+      point.level = FrameRmsLevel(stretch.bytes.data() + row.framePos, stretch.frame,
+                                  format.wBitsPerSample, format.nChannels);
     track.points.push_back(point);
   });
 }

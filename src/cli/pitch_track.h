@@ -38,6 +38,30 @@ struct TrackOptions {
   double hopSeconds = 0.01;         // spacing of the points
 };
 
+// Where a tracker's frames lie for a track of the stretch [from, to]: frames `hop` sample
+// frames apart, each `frame` long, kept when their centre lies in the stretch; the analysed
+// bytes begin half a frame before `from` (or at the start of the sound).
+struct TrackStretch {
+  double rate = 0.0;               // sample frames per second
+  int32_t frame = 0;               // the frame length
+  int32_t hop = 0;                 // sample frames between frame starts
+  int64_t base = 0;                // the sample frame `bytes` begins at
+  int64_t fromFrame = 0;           // the stretch, in sample frames of the sound
+  int64_t toFrame = 0;
+  std::span<const uint8_t> bytes;  // the sound's bytes the frames are taken from
+
+  // The time of the frame that starts framePos bytes into `bytes`, when its centre lies in
+  // the stretch.
+  std::optional<double> CentreSeconds(uint64_t framePos, uint16_t blockAlign) const;
+};
+
+// Plans the stretch for frames of `frame` sample frames and starts the track (its spacing
+// and its stretch, no points yet). Returns an empty string, or the reason the sound or the
+// stretch cannot be tracked.
+std::string PlanTrackStretch(std::span<const uint8_t> data, const WaveFormat& format,
+                             const TrackOptions& options, int32_t frame, TrackStretch& stretch,
+                             PitchTrack& track);
+
 // The RMS of the frame's samples over all channels as a fraction of full scale (8-bit
 // unsigned around 128 or 16-bit signed little-endian, interleaved). The caller guarantees
 // length x channels samples of bits / 8 bytes at data.

@@ -140,4 +140,41 @@ struct Window final : DeviceEventHandler {
   }
 };
 
+// A sound server of the test process's own, for tests that break it: started (by the
+// script at `script`) before Qt connects, its client settings put into the environment,
+// stopped at the end. Each test that kills it runs in a process of its own (CTest runs every
+// test of a discovered executable separately). Without PULSE_SERVER nothing starts and the
+// tests skip.
+class OwnServer final : public ::testing::Environment {
+ public:
+  explicit OwnServer(const char* script) : script_(script) {}
+  void SetUp() override {
+    if (!HaveServer()) return;
+    // Should this process be killed before its clean-up, the server ends itself.
+    qputenv("TONAMIRA_PULSE_EXIT_IDLE", "30");
+    QString out;
+    ASSERT_EQ(RunProgram("bash", {script_, "start"}, &out, 30000), 0)
+        << "the private sound server did not start";
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+      const QString assignment = line.section(' ', 1);   // export NAME='value'
+      const QString name = assignment.section('=', 0, 0);
+      QString value = assignment.section('=', 1);
+      value.remove('\'');
+      qputenv(name.toLocal8Bit().constData(), value.toLocal8Bit());
+      if (name == "TONAMIRA_PULSE_DIR") dir_ = value;
+    }
+    ASSERT_FALSE(dir_.isEmpty());
+  }
+  void TearDown() override {
+    if (!dir_.isEmpty()) RunProgram("bash", {script_, "stop", dir_});
+  }
+  // Kills the server at once (SIGKILL), as a crash of the sound system would.
+  int Kill() const { return RunProgram("bash", {script_, "kill", dir_}); }
+  const QString& Dir() const { return dir_; }
+
+ private:
+  QString script_;
+  QString dir_;
+};
+
 }  // namespace tonamira::pulse

@@ -17,36 +17,8 @@ namespace {
 
 using namespace pulse;
 
-// The directory of this process's own server.
-QString& ServerDir() {
-  static QString dir;
-  return dir;
-}
-
-class OwnServer final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (!HaveServer()) return;  // the tests skip
-    // Should this process be killed before its clean-up, the server ends itself.
-    qputenv("TONAMIRA_PULSE_EXIT_IDLE", "30");
-    QString out;
-    const int rc = RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "start"}, &out, 30000);
-    ASSERT_EQ(rc, 0) << "the private sound server did not start";
-    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
-      // export NAME='value'
-      const QString assignment = line.section(' ', 1);
-      const QString name = assignment.section('=', 0, 0);
-      QString value = assignment.section('=', 1);
-      value.remove('\'');
-      qputenv(name.toLocal8Bit().constData(), value.toLocal8Bit());
-      if (name == "TONAMIRA_PULSE_DIR") ServerDir() = value;
-    }
-    ASSERT_FALSE(ServerDir().isEmpty());
-  }
-  void TearDown() override {
-    if (!ServerDir().isEmpty()) RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "stop", ServerDir()});
-  }
-};
+// This process's own server (pulse_support.h), made in main.
+OwnServer* server = nullptr;
 
 class QtDeviceLoss : public ::testing::Test {
  protected:
@@ -156,7 +128,7 @@ TEST_F(QtDeviceLoss, ARecordingWhoseStreamTheServerDropsIsLost) {
 TEST_F(QtDeviceLoss, RecordingAndPlaybackAreLostWhenTheServerDies) {
   StartRecording();
   StartPlayback();
-  ASSERT_EQ(RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "kill", ServerDir()}), 0);
+  ASSERT_EQ(server->Kill(), 0);
   ASSERT_TRUE(WaitFor([&] {
     return window.Lost(DeviceEvent::InputLost) == 1 && window.Lost(DeviceEvent::OutputLost) == 1;
   })) << "the server's death was not noticed";
@@ -186,7 +158,8 @@ TEST_F(QtDeviceLoss, RecordingAndPlaybackAreLostWhenTheServerDies) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new tonamira::OwnServer);
+  tonamira::server = new tonamira::pulse::OwnServer(TONAMIRA_PULSE_SCRIPT);
+  ::testing::AddGlobalTestEnvironment(tonamira::server);
   const int result = RUN_ALL_TESTS();
   tonamira::SettleAudioBeforeExit();
   return result;

@@ -21,39 +21,11 @@ using namespace pulse;
 using testing::App;
 using testing::ScriptedServices;
 
-QString& ServerDir() {
-  static QString dir;
-  return dir;
-}
+// This process's own server (pulse_support.h), which the tests kill.
+OwnServer* const server =
+    static_cast<OwnServer*>(::testing::AddGlobalTestEnvironment(new OwnServer(TONAMIRA_PULSE_SCRIPT)));
 
-class OwnServer final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (!HaveServer()) return;   // the tests skip
-    qputenv("TONAMIRA_PULSE_EXIT_IDLE", "30");   // ends itself should this process be killed
-    QString out;
-    ASSERT_EQ(RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "start"}, &out, 30000), 0)
-        << "the private sound server did not start";
-    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
-      const QString assignment = line.section(' ', 1);   // export NAME='value'
-      const QString name = assignment.section('=', 0, 0);
-      QString value = assignment.section('=', 1);
-      value.remove('\'');
-      qputenv(name.toLocal8Bit().constData(), value.toLocal8Bit());
-      if (name == "TONAMIRA_PULSE_DIR") ServerDir() = value;
-    }
-  }
-  void TearDown() override {
-    if (!ServerDir().isEmpty()) RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "stop", ServerDir()});
-  }
-};
-
-const ::testing::Environment* const kServer =
-    ::testing::AddGlobalTestEnvironment(new OwnServer);
-
-void KillServer() {
-  ASSERT_EQ(RunProgram("bash", {TONAMIRA_PULSE_SCRIPT, "kill", ServerDir()}), 0);
-}
+void KillServer() { ASSERT_EQ(server->Kill(), 0); }
 
 bool ToldOfTheLoss(const ScriptedServices& services) {
   for (const auto& box : services.Boxes())
