@@ -17,8 +17,8 @@ namespace {
 
 constexpr int32_t kTenths = kMixTenthsMax;
 
-ToneSpec WorstCase() {
-  ToneSpec t;
+ToneRecipe WorstCase() {
+  ToneRecipe t;
   t.freq = 50;
   t.volume = kVolumeMax;
   t.rate = kToneRate;
@@ -30,16 +30,16 @@ ToneSpec WorstCase() {
 
 template <typename Synthesize, typename Other>
 void Measure(benchmark::State& st, Synthesize synthesize, Other other) {
-  const ToneSpec spec = WorstCase();
+  const ToneRecipe recipe = WorstCase();
   std::vector<uint8_t> tone(MixBufferBytes(kTenths));
   ToneOutcome outcome;
   for (auto _ : st) {
-    outcome = synthesize(spec, std::span<uint8_t>(tone));
+    outcome = synthesize(recipe, std::span<uint8_t>(tone));
     benchmark::DoNotOptimize(tone.data());
     benchmark::ClobberMemory();
   }
   std::vector<uint8_t> check(tone.size());
-  const ToneOutcome checked = other(spec, std::span<uint8_t>(check));
+  const ToneOutcome checked = other(recipe, std::span<uint8_t>(check));
   if (check != tone || checked.volume != outcome.volume)
     st.SkipWithError("the two syntheses gave different tones");
   st.counters["final_volume"] = outcome.volume;

@@ -119,23 +119,23 @@ std::string ReadVolumeAndLength(const QCommandLineParser& parser, const QCommand
 }
 
 // The tone as the mixer makes it with the given fundamental and harmonics.
-ToneSpec MixerTone(int32_t freq, const HarmonicLevels& levels, const HarmonicPhases& phases,
+ToneRecipe MixerTone(int32_t freq, const HarmonicLevels& levels, const HarmonicPhases& phases,
                    const ToneOptions& options) {
-  ToneSpec spec;
-  spec.freq = freq;
-  spec.volume = options.volume;
-  spec.rate = kToneRate;
-  spec.harmonicLimit = HarmonicCount(kToneRate, freq);
-  spec.fadeLength = FadeLength(static_cast<int32_t>(kToneRate), MixTimeSeconds(options.tenths));
-  spec.levels = levels;
-  spec.phases = phases;
-  return spec;
+  ToneRecipe recipe;
+  recipe.freq = freq;
+  recipe.volume = options.volume;
+  recipe.rate = kToneRate;
+  recipe.harmonicLimit = HarmonicCount(kToneRate, freq);
+  recipe.fadeLength = FadeLength(static_cast<int32_t>(kToneRate), MixTimeSeconds(options.tenths));
+  recipe.levels = levels;
+  recipe.phases = phases;
+  return recipe;
 }
 
 // Synthesises the tone and writes it; says so when the volume had to come down.
-int WriteTone(const ToneSpec& spec, const ToneOptions& options, const Io& io) {
+int WriteTone(const ToneRecipe& recipe, const ToneOptions& options, const Io& io) {
   std::vector<uint8_t> samples(MixBufferBytes(options.tenths));
-  const ToneOutcome outcome = SynthesizeTone(spec, samples);
+  const ToneOutcome outcome = SynthesizeTone(recipe, samples);
   if (outcome.VolumeReduced())
     io.err << "tonamira-cli: volume reduced to " << outcome.volume << '\n';
   const WaveFormat format = FillWaveFormat({16, static_cast<int32_t>(kToneRate), 1});

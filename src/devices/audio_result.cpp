@@ -5,7 +5,7 @@ namespace tonamira {
 std::string AudioErrorText(AudioResult result) {
   switch (result) {
     case AudioResult::Ok: return "The operation completed successfully.";
-    case AudioResult::Error: return "The sound device reported an unspecified error.";
+    case AudioResult::Error: return "The sound device reported an error without naming it.";
     case AudioResult::BadDevice: return "No sound device is available.";
     case AudioResult::Allocated: return "The sound device is already open.";
     case AudioResult::InvalidHandle: return "The sound device is not open.";

@@ -11,7 +11,7 @@ namespace tonamira {
 
 enum class AudioResult : uint32_t {
   Ok = 0,
-  Error = 1,           // unspecified failure
+  Error = 1,           // a failure without a more precise code
   BadDevice = 2,       // no device of that kind is present
   Allocated = 4,       // the device object is already open
   InvalidHandle = 5,   // the device object is not open

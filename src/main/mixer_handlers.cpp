@@ -95,18 +95,18 @@ void FormMain::TransmitClick() {
 }
 
 void FormMain::SynthesizeTone(uint32_t size, uint32_t rate) {
-  ToneSpec spec;
-  spec.freq = freq->Position();
-  spec.volume = volume->Position();
-  spec.harmonicLimit = static_cast<uint32_t>(std::max(Mixer.HarmonicLimit, 0));
-  spec.fadeLength = Mixer.FadeLength;
-  spec.rate = rate;
-  spec.levels = Mixer.HarmonicLevel;
-  spec.phases = Mixer.HarmonicPhase;
+  ToneRecipe recipe;
+  recipe.freq = freq->Position();
+  recipe.volume = volume->Position();
+  recipe.harmonicLimit = static_cast<uint32_t>(std::max(Mixer.HarmonicLimit, 0));
+  recipe.fadeLength = Mixer.FadeLength;
+  recipe.rate = rate;
+  recipe.levels = Mixer.HarmonicLevel;
+  recipe.phases = Mixer.HarmonicPhase;
   // Never more than the buffer holds, whatever size says.
   const size_t bytes = std::min<size_t>(size, Mixer.MixBuffer.size);
   const ToneOutcome outcome =
-      ::tonamira::SynthesizeTone(spec, std::span<uint8_t>(Mixer.MixBuffer.data.get(), bytes));
+      ::tonamira::SynthesizeTone(recipe, std::span<uint8_t>(Mixer.MixBuffer.data.get(), bytes));
   // The volume the user sees follows a reduction (volumeChange updates its caption).
   if (outcome.VolumeReduced()) volume->SetPosition(outcome.volume);
 }

@@ -39,7 +39,7 @@ constexpr double kExactModeError = 0.01;
 constexpr int kBlock = 256;
 
 // The highest harmonic the definition sums with a non-zero level; 0 when there is none.
-uint32_t HighestSounding(const ToneSpec& t) {
+uint32_t HighestSounding(const ToneRecipe& t) {
   uint32_t highest = 0;
   for (uint32_t k = 1; k <= t.harmonicLimit; ++k)
     if (t.levels[k] != 0) highest = k;
@@ -47,7 +47,7 @@ uint32_t HighestSounding(const ToneSpec& t) {
 }
 
 // Bound on |approximation - HarmonicSum(t, n)| for every n below sampleCount.
-double ApproximationBound(const ToneSpec& t, uint32_t highest, int64_t sampleCount) {
+double ApproximationBound(const ToneRecipe& t, uint32_t highest, int64_t sampleCount) {
   const double u = kUnitRoundoff;
   // The largest base angle 2pi f n / rate reached, a little generously.
   const double thetaMax = std::fabs(kTwoPi * t.freq) * static_cast<double>(sampleCount) /
@@ -73,7 +73,7 @@ double ApproximationBound(const ToneSpec& t, uint32_t highest, int64_t sampleCou
 }
 
 // Approximates s(n) for n = 0 .. s.size() - 1 as described above.
-void ApproximateSums(const ToneSpec& t, uint32_t highest, std::span<double> s) {
+void ApproximateSums(const ToneRecipe& t, uint32_t highest, std::span<double> s) {
   const double c = kTwoPi * t.freq;
   const double rate = t.rate;
   std::array<double, kHarmonics + 1> zr{}, zi{};
@@ -133,8 +133,8 @@ double Margin(double gain, double bound) { return gain * bound * (1.0 + 1e-6) + 
 
 }  // namespace
 
-ToneSpec NormalisedTone(const ToneSpec& spec) {
-  ToneSpec t = spec;
+ToneRecipe NormalisedTone(const ToneRecipe& recipe) {
+  ToneRecipe t = recipe;
   t.volume = std::clamp(t.volume, 0, kVolumeMax);
   t.harmonicLimit = std::min<uint32_t>(t.harmonicLimit, kHarmonics);
   t.fadeLength = std::max(t.fadeLength, 0);
@@ -146,14 +146,14 @@ int64_t ToneBodyEnd(int64_t sampleCount, int32_t fadeLength) {
   return std::min(sampleCount - fadeLength, sampleCount - 1);
 }
 
-double HarmonicSum(const ToneSpec& spec, int64_t n) {
+double HarmonicSum(const ToneRecipe& recipe, int64_t n) {
   double s = 0.0;
-  for (uint32_t k = 1; k <= spec.harmonicLimit; ++k) {
-    if (spec.levels[k] == 0) continue;
-    const double angle = kTwoPi * static_cast<double>(spec.freq) * static_cast<double>(k) *
-                             static_cast<double>(n) / static_cast<double>(spec.rate) +
-                         spec.phases[k];
-    s += std::sin(angle) * static_cast<double>(spec.levels[k]);
+  for (uint32_t k = 1; k <= recipe.harmonicLimit; ++k) {
+    if (recipe.levels[k] == 0) continue;
+    const double angle = kTwoPi * static_cast<double>(recipe.freq) * static_cast<double>(k) *
+                             static_cast<double>(n) / static_cast<double>(recipe.rate) +
+                         recipe.phases[k];
+    s += std::sin(angle) * static_cast<double>(recipe.levels[k]);
   }
   return s;
 }
@@ -169,8 +169,8 @@ int16_t ToneSample(double w) {
                                                   std::numeric_limits<int16_t>::max()));
 }
 
-ToneOutcome SynthesizeTone(const ToneSpec& spec, std::span<uint8_t> out) {
-  const ToneSpec t = NormalisedTone(spec);
+ToneOutcome SynthesizeTone(const ToneRecipe& recipe, std::span<uint8_t> out) {
+  const ToneRecipe t = NormalisedTone(recipe);
   const auto count = static_cast<int64_t>(out.size() / 2);
   ToneOutcome outcome{t.volume, 0, 0};
   if (count == 0) return outcome;
@@ -200,7 +200,7 @@ ToneOutcome SynthesizeTone(const ToneSpec& spec, std::span<uint8_t> out) {
   const auto at = [&](int64_t n) -> double& { return s[static_cast<size_t>(n)]; };
 
   // 2. The loudest body value, exactly, and the volume the restarts would end with. A NaN
-  //    sum (never with a normalised spec and finite phases) fails every comparison, as it
+  //    sum (never with a normalised recipe and finite phases) fails every comparison, as it
   //    fails the definition's limit test.
   const int64_t bodyEnd = ToneBodyEnd(count, t.fadeLength);
   double loudest = 0.0;

@@ -24,7 +24,7 @@ namespace tonamira {
 // A body sample louder than this makes the volume drop by a fifth.
 inline constexpr double kBodyLimit = 28672.0;
 
-struct ToneSpec {
+struct ToneRecipe {
   int32_t freq = 100;          // fundamental, whole hertz
   int32_t volume = 10;         // 0 .. 300
   uint32_t harmonicLimit = 0;  // K: harmonics 1 .. K are summed (at most 20)
@@ -44,18 +44,18 @@ struct ToneOutcome {
   bool VolumeReduced() const { return reductions > 0; }
 };
 
-// The spec with every value in the range of its control: levels 0 .. 100, volume 0 .. 300,
+// The recipe with every value in the range of its control: levels 0 .. 100, volume 0 .. 300,
 // at most 20 harmonics, fade length at least 0. Within these ranges |s(n)| <= 2000, so a
 // volume of 14 or less is never cut and the cutting always ends.
-ToneSpec NormalisedTone(const ToneSpec& spec);
+ToneRecipe NormalisedTone(const ToneRecipe& recipe);
 
 // Where the body ends: the last body sample index of an N-sample tone with fade length F,
 // N - F, but never past the last sample (F = 0 leaves no sample to fade). -1 when the fade
 // covers the whole tone.
 int64_t ToneBodyEnd(int64_t sampleCount, int32_t fadeLength);
 
-// s(n) of a normalised spec, summed exactly as defined above.
-double HarmonicSum(const ToneSpec& spec, int64_t n);
+// s(n) of a normalised recipe, summed exactly as defined above.
+double HarmonicSum(const ToneRecipe& recipe, int64_t n);
 
 // The factor v * g^2 of fade sample n (g = (N - n) / F), the way the definition multiplies it.
 double FadeGain(int32_t volume, int64_t n, int64_t sampleCount, int32_t fadeLength);
@@ -67,6 +67,6 @@ int16_t ToneSample(double w);
 // is left as it is), so the tone is never longer than the buffer. The samples are those of
 // the definition bit for bit; the volume cuts are found from the loudest body sample instead
 // of by synthesising again. Returns the volume the tone ended with.
-ToneOutcome SynthesizeTone(const ToneSpec& spec, std::span<uint8_t> out);
+ToneOutcome SynthesizeTone(const ToneRecipe& recipe, std::span<uint8_t> out);
 
 }  // namespace tonamira

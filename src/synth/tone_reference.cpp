@@ -13,8 +13,8 @@ void Put(std::span<uint8_t> out, int64_t n, int16_t sample) {
 
 }  // namespace
 
-ToneOutcome SynthesizeToneRestarting(const ToneSpec& spec, std::span<uint8_t> out) {
-  const ToneSpec t = NormalisedTone(spec);
+ToneOutcome SynthesizeToneRestarting(const ToneRecipe& recipe, std::span<uint8_t> out) {
+  const ToneRecipe t = NormalisedTone(recipe);
   const auto count = static_cast<int64_t>(out.size() / 2);
   const int64_t bodyEnd = ToneBodyEnd(count, t.fadeLength);
   ToneOutcome outcome{t.volume, 0, 0};
@@ -29,7 +29,7 @@ ToneOutcome SynthesizeToneRestarting(const ToneSpec& spec, std::span<uint8_t> ou
       if (std::fabs(w) > kBodyLimit) {
         const int32_t next = ReducedVolume(v);
         // Within the normalised ranges a volume that still overflows always drops; the
-        // guard only keeps a broken spec from looping for ever.
+        // guard only keeps a broken recipe from looping for ever.
         if (next != v) {
           v = next;
           ++outcome.reductions;

@@ -12,7 +12,7 @@
 namespace tonamira {
 
 // Same contract as SynthesizeTone: out.size() / 2 samples, the same normalisation of the
-// spec, the same clamping of fade samples.
-ToneOutcome SynthesizeToneRestarting(const ToneSpec& spec, std::span<uint8_t> out);
+// recipe, the same clamping of fade samples.
+ToneOutcome SynthesizeToneRestarting(const ToneRecipe& recipe, std::span<uint8_t> out);
 
 }  // namespace tonamira

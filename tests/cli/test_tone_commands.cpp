@@ -147,16 +147,16 @@ TEST_F(ToneCommandTest, SynthWritesTheDefinitionsTone) {
     EXPECT_TRUE(out_.str().empty());
 
     // The mixer's tone at 44100 Hz: its harmonic count and its fade for that length.
-    ToneSpec spec;
-    spec.freq = c.freq;
-    spec.volume = c.volume;
-    spec.rate = 44100;
-    spec.harmonicLimit = HarmonicCount(44100, c.freq);
-    spec.fadeLength = FadeLength(44100, c.tenths * 0.1);
-    for (size_t k = 0; k < c.levels.size(); ++k) spec.levels[k + 1] = c.levels[k];
-    for (size_t k = 0; k < c.phases.size(); ++k) spec.phases[k + 1] = c.phases[k];
+    ToneRecipe recipe;
+    recipe.freq = c.freq;
+    recipe.volume = c.volume;
+    recipe.rate = 44100;
+    recipe.harmonicLimit = HarmonicCount(44100, c.freq);
+    recipe.fadeLength = FadeLength(44100, c.tenths * 0.1);
+    for (size_t k = 0; k < c.levels.size(); ++k) recipe.levels[k + 1] = c.levels[k];
+    for (size_t k = 0; k < c.phases.size(); ++k) recipe.phases[k + 1] = c.phases[k];
     std::vector<uint8_t> expected(static_cast<size_t>(c.tenths) * 8820);
-    SynthesizeToneRestarting(spec, expected);
+    SynthesizeToneRestarting(recipe, expected);
     EXPECT_EQ(ReadTone(out), expected) << c.freq << " Hz, volume " << c.volume;
   }
 }

@@ -183,7 +183,7 @@ TEST(ComputeHarmonicPhases, LongUntrimmedListsStayInsideTheTables) {
 TEST(PeaksToMixer, ASynthesisedToneGivesBackItsLevelsAndRelativePhases) {
   // 100 Hz at 20480 Hz puts every harmonic on a bin of the 2048-sample frame, so the
   // analysed phases are the synthesised ones.
-  ToneSpec tone;
+  ToneRecipe tone;
   tone.freq = 100;
   tone.rate = 20480;
   tone.volume = 100;

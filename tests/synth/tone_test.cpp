@@ -26,9 +26,9 @@ std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes) {
 }
 
 // The mixer's tone of `tenths` tenths at 44100 Hz, as the mixer sets it up.
-ToneSpec MixerSpec(int32_t freq, int32_t volume, int32_t tenths, std::vector<int32_t> levels,
+ToneRecipe MixerSpec(int32_t freq, int32_t volume, int32_t tenths, std::vector<int32_t> levels,
                    std::vector<double> phases = {}) {
-  ToneSpec t;
+  ToneRecipe t;
   t.freq = freq;
   t.volume = volume;
   t.rate = kToneRate;
@@ -44,20 +44,20 @@ struct Synth {
   ToneOutcome outcome;
 };
 
-Synth OnePass(const ToneSpec& t, size_t bytes) {
+Synth OnePass(const ToneRecipe& t, size_t bytes) {
   Synth r{std::vector<uint8_t>(bytes, 0xA5), {}};
   r.outcome = SynthesizeTone(t, r.bytes);
   return r;
 }
 
-Synth Restarting(const ToneSpec& t, size_t bytes) {
+Synth Restarting(const ToneRecipe& t, size_t bytes) {
   Synth r{std::vector<uint8_t>(bytes, 0xA5), {}};
   r.outcome = SynthesizeToneRestarting(t, r.bytes);
   return r;
 }
 
 // The one-pass tone equals the restarting definition byte for byte, with the same volume.
-void ExpectSameAsDefinition(const ToneSpec& t, size_t bytes, const std::string& what) {
+void ExpectSameAsDefinition(const ToneRecipe& t, size_t bytes, const std::string& what) {
   const Synth fast = OnePass(t, bytes);
   const Synth slow = Restarting(t, bytes);
   EXPECT_EQ(fast.outcome.volume, slow.outcome.volume) << what;
@@ -74,7 +74,7 @@ TEST(SynthesizeTone, EqualsTheRestartingDefinitionOnTheMixersTones) {
   const std::vector<int32_t> all100(20, 100);
   struct Case {
     std::string what;
-    ToneSpec spec;
+    ToneRecipe recipe;
     int32_t tenths;
   };
   const std::vector<Case> cases = {
@@ -95,7 +95,7 @@ TEST(SynthesizeTone, EqualsTheRestartingDefinitionOnTheMixersTones) {
       {"one hertz", MixerSpec(1, 300, 1, all100), 1},
       {"body peak exactly at the limit", MixerSpec(100, 224, 5, {100, 28}, {M_PI / 2, M_PI / 2}), 5},
   };
-  for (const auto& c : cases) ExpectSameAsDefinition(c.spec, MixBufferBytes(c.tenths), c.what);
+  for (const auto& c : cases) ExpectSameAsDefinition(c.recipe, MixBufferBytes(c.tenths), c.what);
 }
 
 TEST(SynthesizeTone, EqualsTheRestartingDefinitionOnRandomTones) {
@@ -105,7 +105,7 @@ TEST(SynthesizeTone, EqualsTheRestartingDefinitionOnRandomTones) {
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
   int64_t exactSums = 0, samples = 0;
   for (int i = 0; i < 60; ++i) {
-    ToneSpec t;
+    ToneRecipe t;
     t.freq = i % 4 == 0 ? uniform(1, 22050) : uniform(20, 2000);
     t.volume = uniform(0, 300);
     t.rate = kToneRate;
@@ -131,7 +131,7 @@ TEST(SynthesizeTone, EqualsTheDefinitionWhereTheFastSumLiesCloseToAHalf) {
   // defined.
   struct Case {
     std::string what;
-    ToneSpec spec;
+    ToneRecipe recipe;
     int32_t tenths;
   };
   const std::vector<Case> cases = {
@@ -152,8 +152,8 @@ TEST(SynthesizeTone, EqualsTheDefinitionWhereTheFastSumLiesCloseToAHalf) {
       {"13219 Hz", MixerSpec(13219, 167, 3, {27}), 3},
   };
   for (const auto& c : cases) {
-    ExpectSameAsDefinition(c.spec, MixBufferBytes(c.tenths), c.what);
-    EXPECT_GT(OnePass(c.spec, MixBufferBytes(c.tenths)).outcome.exactSums, 0) << c.what;
+    ExpectSameAsDefinition(c.recipe, MixBufferBytes(c.tenths), c.what);
+    EXPECT_GT(OnePass(c.recipe, MixBufferBytes(c.tenths)).outcome.exactSums, 0) << c.what;
   }
 }
 
@@ -175,7 +175,7 @@ TEST(SynthesizeTone, EqualsTheDefinitionAtOtherRatesAndFadeLengths) {
       {"one sample", kToneRate, 2205, 2},
       {"no sample", kToneRate, 2205, 1},
   };
-  ToneSpec t = MixerSpec(300, 300, 1, {100, 70, 0, 40}, {0.0, 1.0, 0.0, -1.0});
+  ToneRecipe t = MixerSpec(300, 300, 1, {100, 70, 0, 40}, {0.0, 1.0, 0.0, -1.0});
   for (const auto& c : cases) {
     t.rate = c.rate;
     t.fadeLength = c.fade;
@@ -186,7 +186,7 @@ TEST(SynthesizeTone, EqualsTheDefinitionAtOtherRatesAndFadeLengths) {
 // --- the tone's rules ---------------------------------------------------------------------
 
 TEST(SynthesizeTone, StartValueToneIsTheScaledSineWithAFadeOut) {
-  const ToneSpec t = MixerSpec(100, 10, 5, {100});
+  const ToneRecipe t = MixerSpec(100, 10, 5, {100});
   const Synth r = OnePass(t, 44100);
   EXPECT_EQ(r.outcome.volume, 10);
   EXPECT_FALSE(r.outcome.VolumeReduced());
@@ -241,7 +241,7 @@ TEST(SynthesizeTone, VolumeZeroIsSilent) {
 TEST(SynthesizeTone, FadeSamplesBeyondSixteenBitsAreClamped) {
   // The body is sample 0 alone (silent with phase 0), so the volume stays at 300 and the
   // fade, which makes no limit test, reaches 300 x 1484: held at the 16-bit limits.
-  ToneSpec t = MixerSpec(50, 300, 1, std::vector<int32_t>(20, 100));
+  ToneRecipe t = MixerSpec(50, 300, 1, std::vector<int32_t>(20, 100));
   t.fadeLength = 4410;
   const Synth fast = OnePass(t, 8820);
   EXPECT_EQ(fast.outcome.volume, 300);
@@ -275,32 +275,32 @@ TEST(SynthesizeTone, WritesOnlyWholeSamplesOfTheBuffer) {
 }
 
 TEST(SynthesizeTone, HarmonicsAboveTheLimitAreNotSummed) {
-  ToneSpec limited = MixerSpec(2000, 100, 2, std::vector<int32_t>(20, 100));
+  ToneRecipe limited = MixerSpec(2000, 100, 2, std::vector<int32_t>(20, 100));
   ASSERT_EQ(limited.harmonicLimit, 11u);
-  ToneSpec cut = limited;
+  ToneRecipe cut = limited;
   for (int k = 12; k <= kHarmonics; ++k) cut.levels[k] = 0;
   EXPECT_EQ(OnePass(limited, 17640).bytes, OnePass(cut, 17640).bytes);
 }
 
 TEST(SynthesizeTone, OutOfRangeValuesAreHeldToTheControlsRanges) {
-  ToneSpec wild = MixerSpec(100, 1000, 2, {250, -40});
+  ToneRecipe wild = MixerSpec(100, 1000, 2, {250, -40});
   wild.harmonicLimit = 99;
-  const ToneSpec held = NormalisedTone(wild);
+  const ToneRecipe held = NormalisedTone(wild);
   EXPECT_EQ(held.volume, 300);
   EXPECT_EQ(held.levels[1], 100);
   EXPECT_EQ(held.levels[2], 0);
   EXPECT_EQ(held.harmonicLimit, 20u);
   EXPECT_EQ(OnePass(wild, 17640).bytes, OnePass(held, 17640).bytes);
-  ExpectSameAsDefinition(wild, 17640, "wild spec");
+  ExpectSameAsDefinition(wild, 17640, "wild recipe");
 }
 
 TEST(SynthesizeTone, TheLoudestSamplesAndFewOthersAreSummedExactly) {
-  const ToneSpec t = MixerSpec(50, 300, 30, std::vector<int32_t>(20, 100));
+  const ToneRecipe t = MixerSpec(50, 300, 30, std::vector<int32_t>(20, 100));
   const Synth r = OnePass(t, MixBufferBytes(30));
   EXPECT_GT(r.outcome.exactSums, 0);
   EXPECT_LT(r.outcome.exactSums, 2000);  // of 132300
   // Phases too large for any useful bound: every sum is exact, and still the same tone.
-  ToneSpec huge = MixerSpec(440, 100, 1, {100, 50});
+  ToneRecipe huge = MixerSpec(440, 100, 1, {100, 50});
   huge.phases[1] = 1e17;
   EXPECT_EQ(OnePass(huge, 8820).outcome.exactSums, 4410);
   ExpectSameAsDefinition(huge, 8820, "huge phase");
