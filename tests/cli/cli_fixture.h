@@ -65,12 +65,15 @@ inline std::vector<uint8_t> Tone16(int frames, const std::vector<std::vector<std
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = fs::temp_directory_path() /
            ("tonamira-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            "-" + test->test_suite_name() + "-" + test->name());
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const fs::path path = dir_ / name;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli_fixture.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -288,30 +290,11 @@ TEST(PitchPlotDrawing, LongTracksDrawOneMedianPointPerColumn) {
   }
 }
 
-class PlotCommandTest : public ::testing::Test {
+class PlotCommandTest : public cli_test::CliTest {
  protected:
   void SetUp() override {
     EnsureApp();
-    dir_ = fs::temp_directory_path() /
-           ("tonamira-plot-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-  }
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "tonamira-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    out_.str("");
-    err_.str("");
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
+    CliTest::SetUp();
   }
   // The layout the command drew with, rebuilt from the same track.
   using Builder = std::string (*)(std::span<const uint8_t>, const WaveFormat&,
@@ -332,10 +315,6 @@ class PlotCommandTest : public ::testing::Test {
   }
 
   PitchTrack track_;
-
-  fs::path dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
 };
 
 TEST_F(PlotCommandTest, WritesAPngNextToTheSoundByDefault) {

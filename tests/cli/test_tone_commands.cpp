@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli_fixture.h"
 #include "sound/wav_reader.h"
 #include "support/wav_bytes.h"
 #include "synth/mixer.h"
@@ -26,43 +27,13 @@ namespace fs = std::filesystem;
 
 // 16-bit mono samples at 44100 Hz of a sum of sines (frequency, amplitude).
 std::vector<uint8_t> Tone16(int frames, const std::vector<std::pair<double, double>>& partials) {
-  std::vector<uint8_t> v;
-  for (int n = 0; n < frames; ++n) {
-    double s = 0.0;
-    for (auto [freq, amp] : partials) s += amp * std::sin(2.0 * M_PI * freq * n / 44100.0);
-    const auto x = static_cast<uint16_t>(static_cast<int16_t>(std::lround(s)));
-    v.push_back(static_cast<uint8_t>(x));
-    v.push_back(static_cast<uint8_t>(x >> 8));
-  }
-  return v;
+  return cli_test::Tone16(frames, {partials});
 }
 
-class ToneCommandTest : public ::testing::Test {
+class ToneCommandTest : public cli_test::CliTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("tonamira-tone-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
   std::string WriteWav(const std::string& name, const std::vector<uint8_t>& samples) {
-    const auto bytes = testing::CanonicalWav({}, samples);
-    std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return Path(name);
-  }
-
-  int Run(std::vector<std::string> args) {
-    args.insert(args.begin(), "tonamira-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    out_.str("");
-    err_.str("");
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
+    return Write(name, testing::CanonicalWav({}, samples));
   }
 
   // The samples of a tone file the tool wrote, checking its format on the way.
@@ -84,10 +55,6 @@ class ToneCommandTest : public ::testing::Test {
       if (line.rfind(key + ": ", 0) == 0) return line.substr(key.size() + 2);
     return {};
   }
-
-  fs::path dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
 };
 
 std::vector<int> Numbers(const std::string& list) {
