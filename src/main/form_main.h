@@ -362,6 +362,9 @@ class FormMain : public QWidget, public DeviceEventHandler {
   void DeviceError(AudioResult result, const char* caption);
   // Appends a recorded chunk to the take; a take that cannot grow stops the recording.
   void AppendChunk(std::span<const uint8_t> chunk);
+  // After a failed open or start of the input: the device gives its buffers back and is
+  // closed, and the second buffer and its header are released.
+  void UndoOpenInput();
   // The failed record start goes back to idle: the button shown, the flags cleared.
   void AbandonRecordStart();
   // Starts the volume control on one of its pages; says so when there is none.

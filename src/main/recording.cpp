@@ -38,11 +38,10 @@ void FormMain::RecordToggle() {
   if (Devices.Playing) return;
 
   if (Devices.Recording) {
-    // The stop: the device hands back both buffers; their two notifications finish the
-    // take (OnWimData).
+    // The stop: closing the input makes the device hand back both buffers first; their two
+    // notifications finish the take (OnWimData).
     Devices.Recording = false;
     Devices.RecStopRequested = true;
-    if (Devices.hWaveIn) Devices.hWaveIn->Reset();
     CloseInput();
     Devices.HasSound = true;
     return;
@@ -132,24 +131,22 @@ bool FormMain::OpenInput(uint32_t chunkBytes) {
   if (r == AudioResult::Ok) r = in.AddBuffer(first);
   if (r == AudioResult::Ok) r = in.AddBuffer(second);
   if (r == AudioResult::Ok) return true;
-
   DeviceError(r, "ERROR");
-  // Undo: the device gives back what it holds, the headers are unprepared, the device closed.
-  in.Reset();
-  in.Unprepare(first);
-  in.Unprepare(second);
-  in.Close();
-  Devices.hWaveIn.reset();
-  Recording.RecChunk2.Reset();
-  Recording.RecHeader2.Reset();
+  UndoOpenInput();
   return false;
 }
 
 bool FormMain::StartInput() {
-  InputDevice& in = *Devices.hWaveIn;
-  const AudioResult r = in.Start();
+  const AudioResult r = Devices.hWaveIn->Start();
   if (r == AudioResult::Ok) return true;
   DeviceError(r, "ERROR");
+  UndoOpenInput();
+  return false;
+}
+
+void FormMain::UndoOpenInput() {
+  InputDevice& in = *Devices.hWaveIn;
+  // The device gives back what it holds, the headers are unprepared, the device closed.
   in.Reset();
   in.Unprepare(*Sound.PlayHeader.get());
   in.Unprepare(*Recording.RecHeader2.get());
@@ -157,7 +154,6 @@ bool FormMain::StartInput() {
   Devices.hWaveIn.reset();
   Recording.RecChunk2.Reset();
   Recording.RecHeader2.Reset();
-  return false;
 }
 
 void FormMain::CloseInput() {
