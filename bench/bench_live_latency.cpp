@@ -35,30 +35,17 @@
 #include "devices/qt_audio_common.h"
 #include "devices/qt_devices.h"
 #include "devices/qt_poster.h"
+#include "latency_support.h"
 
 namespace tonamira {
 namespace {
 
+using latency::RunUntil;
+
 constexpr uint32_t kChunkBytes = 8820;   // 0.1 s of 16-bit mono at 44100 Hz
 constexpr int kFrame = 2048;
-constexpr double kToneHz = 440.0;
-constexpr double kBytesPerMs = 88.2;
 
 WaveFormat Mono16() { return FillWaveFormat({16, 44100, 1}); }
-
-// preMs of silence, then a second of the tone.
-std::vector<uint8_t> SilenceThenTone(int preMs) {
-  const size_t pre = static_cast<size_t>(preMs) * 441 / 10;
-  const size_t n = pre + 44100;
-  std::vector<uint8_t> bytes(2 * n, 0);
-  for (size_t i = pre; i < n; ++i) {
-    const int32_t v =
-        RoundInt(12000.0 * std::sin(kTwoPi * kToneHz * static_cast<double>(i - pre) / 44100.0));
-    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-  }
-  return bytes;
-}
 
 // The window's side of the recording: hands every chunk back, analyses the first buffer's.
 class Listener final : public DeviceEventHandler {
@@ -93,19 +80,6 @@ class Listener final : public DeviceEventHandler {
   DetectionSettings settings_;
 };
 
-// Runs the event loop until pred holds or timeoutMs pass (looking every 2 ms).
-bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
-  const int64_t end = MonotonicMs() + timeoutMs;
-  QEventLoop loop;
-  QTimer look;
-  QObject::connect(&look, &QTimer::timeout, [&] {
-    if (pred() || MonotonicMs() > end) loop.quit();
-  });
-  look.start(2);
-  if (!pred()) loop.exec();
-  return pred();
-}
-
 void BM_LiveLatency(benchmark::State& state) {
   if (std::getenv("PULSE_SERVER") == nullptr) {
     state.SkipWithError("PULSE_SERVER is not set: start scripts/pulse-private.sh first");
@@ -138,8 +112,8 @@ void BM_LiveLatency(benchmark::State& state) {
   for (auto _ : state) {
     // The tone starts at another point of the 0.2 s cycle each time.
     const int preMs = 100 + (iteration++ * 37) % 200;
-    std::vector<uint8_t> sound = SilenceThenTone(preMs);
-    const uint32_t toneStart = static_cast<uint32_t>(preMs) * 441 / 10 * 2;
+    std::vector<uint8_t> sound = latency::SilenceThenTone(preMs, 12000.0);
+    const uint32_t toneStart = latency::ToneStart(preMs);
     WaveHeader h{sound.data(), static_cast<uint32_t>(sound.size()), 0, 3, 0};
     // Start from silence: wait for an analysed chunk without the pitch.
     RunUntil([&] { return !listener.lastShowedPitch; }, 2000);
@@ -152,9 +126,7 @@ void BM_LiveLatency(benchmark::State& state) {
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-      uint32_t p = 0;
-      if (enteredMs >= 0 || output->Position(p) != AudioResult::Ok || p < toneStart) return;
-      enteredMs = MonotonicMs() - RoundInt64((p - toneStart) / kBytesPerMs);
+      if (enteredMs < 0) enteredMs = latency::ToneEnteredMs(*output, toneStart);
     });
     poll.start(1);
     const bool seen = RunUntil([&] { return listener.pitchSeenMs >= 0 && enteredMs >= 0; }, 3000);

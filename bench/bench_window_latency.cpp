@@ -27,13 +27,14 @@
 #include "devices/qt_devices.h"
 #include "devices/qt_poster.h"
 #include "main/form_main.h"
+#include "latency_support.h"
 #include "main/services.h"
 #include "silent_services.h"
 
 namespace tonamira {
 namespace {
 
-constexpr double kBytesPerMs = 88.2;
+using latency::RunUntil;
 
 class Player final : public DeviceEventHandler {
  public:
@@ -43,33 +44,6 @@ class Player final : public DeviceEventHandler {
   int dones = 0;
   bool lost = false;
 };
-
-// preMs of silence, then a second of 440 Hz with an octave above it.
-std::vector<uint8_t> SilenceThenTone(int preMs) {
-  const size_t pre = static_cast<size_t>(preMs) * 441 / 10;
-  const size_t n = pre + 44100;
-  std::vector<uint8_t> bytes(2 * n, 0);
-  for (size_t i = pre; i < n; ++i) {
-    const double t = static_cast<double>(i - pre) / 44100.0;
-    const int32_t v = RoundInt(9000.0 * std::sin(kTwoPi * 440.0 * t) +
-                               3000.0 * std::sin(kTwoPi * 880.0 * t));
-    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-  }
-  return bytes;
-}
-
-bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
-  const int64_t end = MonotonicMs() + timeoutMs;
-  QEventLoop loop;
-  QTimer look;
-  QObject::connect(&look, &QTimer::timeout, [&] {
-    if (pred() || MonotonicMs() > end) loop.quit();
-  });
-  look.start(1);
-  if (!pred()) loop.exec();
-  return pred();
-}
 
 void BM_WindowLiveLatency(benchmark::State& state) {
   if (std::getenv("PULSE_SERVER") == nullptr) {
@@ -104,8 +78,8 @@ void BM_WindowLiveLatency(benchmark::State& state) {
   int iteration = 0;
   for (auto _ : state) {
     const int preMs = 100 + (iteration++ * 37) % 200;   // another point of the 0.2 s cycle
-    std::vector<uint8_t> sound = SilenceThenTone(preMs);
-    const uint32_t toneStart = static_cast<uint32_t>(preMs) * 441 / 10 * 2;
+    std::vector<uint8_t> sound = latency::SilenceThenTone(preMs, 9000.0, 3000.0);
+    const uint32_t toneStart = latency::ToneStart(preMs);
     WaveHeader h{sound.data(), static_cast<uint32_t>(sound.size()), 0, 3, 0};
     RunUntil([&] { return !shows(); }, 2000);   // from silence
     const int donesBefore = player.dones;
@@ -116,9 +90,7 @@ void BM_WindowLiveLatency(benchmark::State& state) {
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-      uint32_t p = 0;
-      if (enteredMs < 0 && output->Position(p) == AudioResult::Ok && p >= toneStart)
-        enteredMs = MonotonicMs() - RoundInt64((p - toneStart) / kBytesPerMs);
+      if (enteredMs < 0) enteredMs = latency::ToneEnteredMs(*output, toneStart);
       if (seenMs < 0 && shows()) seenMs = MonotonicMs();
     });
     poll.start(1);
