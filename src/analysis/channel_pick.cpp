@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "analysis/frame.h"
 #include "analysis/rounding.h"
 
 namespace tonamira {
@@ -20,7 +21,7 @@ int ChosenChannel(ChannelChoice choice, int channels) {
 // Sample value of 8-bit (unsigned around 128) or 16-bit (signed little-endian) PCM.
 int32_t SampleAt(const uint8_t* p, int bits) {
   if (bits == 8) return static_cast<int32_t>(p[0]) - 128;
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+  return Sample16(p);
 }
 
 // Sum of every channel's sample value in one sample frame.
@@ -88,7 +89,7 @@ void PcmChannelToReal(const uint8_t* frame, int n, int bits, int channels,
   }
   for (int j = 0; j < n; ++j) {
     const uint8_t* q = p + j * stride;
-    out[j] = static_cast<int16_t>(static_cast<uint16_t>(q[0] | (q[1] << 8))) * scale;
+    out[j] = Sample16(q) * scale;
   }
 }
 

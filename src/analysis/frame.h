@@ -20,6 +20,11 @@ inline constexpr int32_t kDefaultFftSizeExp = 3;
 // 256 * 2^exp, the exponent held to 0 .. 3.
 int32_t FftSizeFromExp(int32_t fftSizeExp);
 
+// The signed 16-bit little-endian sample whose first byte is at p.
+inline int16_t Sample16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+
 // Whether bits are a sample width the analysis reads (8 or 16).
 constexpr bool AnalysableBits(int bits) { return bits == 8 || bits == 16; }
 

@@ -8,8 +8,7 @@ int32_t FirstLoudPoint(std::span<const uint8_t> samples, int32_t step, int32_t c
   for (int32_t i = 1; i < kLoudCheckPoints && i < count; ++i) {
     const size_t at = static_cast<size_t>(i) * stride;
     if (at + 1 >= samples.size()) break;
-    const auto v = static_cast<int16_t>(static_cast<uint16_t>(samples[at] | (samples[at + 1] << 8)));
-    if (v > kLoudSample) return i;
+    if (Sample16(samples.data() + at) > kLoudSample) return i;
   }
   return 0;
 }

@@ -14,12 +14,6 @@ std::unique_ptr<T[]> AllocBlock(int n, std::string_view name, const AllocationFa
   return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(n)]());
 }
 
-// Signed 16-bit little-endian sample at p, assembled from its bytes.
-double Sample16(const uint8_t* p) {
-  const uint16_t u = static_cast<uint16_t>(p[0] | (p[1] << 8));
-  return static_cast<double>(static_cast<int16_t>(u));
-}
-
 }  // namespace
 
 bool AllocFftArrays(FftArrays& arrays, int n, const AllocationFault& fault) {
@@ -70,7 +64,7 @@ double LoadWindowedChannel(const uint8_t* frame, int n, int bits, int channels, 
   } else {
     const uint8_t* p = frame + 2 * static_cast<std::size_t>(channel);
     for (int j = 0; j < n; ++j) {
-      const double x = Sample16(p + 2 * static_cast<std::size_t>(j) * step);
+      const double x = static_cast<double>(Sample16(p + 2 * static_cast<std::size_t>(j) * step));
       input[j] = window[j] * x;
     }
   }

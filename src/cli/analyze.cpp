@@ -1,5 +1,6 @@
 #include "cli/analyze.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/detection.h"
@@ -9,6 +10,20 @@
 #include "analysis/spectrum.h"
 
 namespace tonamira {
+
+DetectionSettings LoadedSoundDetection(const WaveFormat& format, int32_t frame,
+                                       std::optional<double> threshold, double cutoffHz,
+                                       double maxDisplayFreq, bool drivesMixer) {
+  DetectionSettings settings;
+  settings.peakThreshold = threshold.value_or(format.wBitsPerSample == 16 ? 10.0 : 0.1);
+  settings.cutoffBin = CutoffBinFor(cutoffHz, format.nSamplesPerSec, frame);
+  settings.fftSize = frame;
+  settings.recRate = static_cast<int32_t>(std::min<uint32_t>(format.nSamplesPerSec, INT32_MAX));
+  settings.maxDisplayFreq = maxDisplayFreq;
+  settings.sampleRate = format.nSamplesPerSec;
+  settings.drivesMixer = drivesMixer;
+  return settings;
+}
 
 std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format,
                          const AnalyzeOptions& options,
@@ -27,15 +42,8 @@ std::string AnalyzeSound(std::span<const uint8_t> data, const WaveFormat& format
   if (!AllocFftArrays(arrays, options.frame)) return "No memory";
 
   const int32_t hop = options.hop > 0 ? options.hop : options.frame / 2;
-  DetectionSettings settings;
-  settings.peakThreshold =
-      options.threshold.value_or(format.wBitsPerSample == 16 ? 10.0 : 0.1);
-  settings.cutoffBin = CutoffBinFor(options.cutoffHz, format.nSamplesPerSec, options.frame);
-  settings.fftSize = options.frame;
-  settings.recRate = static_cast<int32_t>(format.nSamplesPerSec);
-  settings.maxDisplayFreq = options.maxDisplayFreq;
-  settings.sampleRate = format.nSamplesPerSec;
-  settings.drivesMixer = false;
+  const DetectionSettings settings = LoadedSoundDetection(
+      format, options.frame, options.threshold, options.cutoffHz, options.maxDisplayFreq, false);
   DetectionState state;
 
   // A frame must fit both as positions step (block alignments) and as the reader steps

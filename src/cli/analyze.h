@@ -9,6 +9,7 @@
 #include <string>
 
 #include "analysis/channel_pick.h"
+#include "analysis/detection.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -32,6 +33,13 @@ struct FrameRow {
   int32_t pitchHz = 0;
   int32_t level = 0;
 };
+
+// The detection a loaded sound gets, as the window detects after opening a file: the
+// threshold a file sets (10.0 for 16-bit samples, 0.1 otherwise) unless one is given, the
+// low cut-off in hertz as a bin of the frame length, and the display range.
+DetectionSettings LoadedSoundDetection(const WaveFormat& format, int32_t frame,
+                                       std::optional<double> threshold, double cutoffHz,
+                                       double maxDisplayFreq, bool drivesMixer);
 
 // Analyses every frame that fits wholly inside data: frames start at byte positions
 // 0, hop x blockAlign, 2 x hop x blockAlign, ... Calls row for each frame in order and

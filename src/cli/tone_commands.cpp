@@ -19,6 +19,7 @@
 #include "analysis/frame_analysis.h"
 #include "analysis/rounding.h"
 #include "analysis/spectrum.h"
+#include "cli/analyze.h"
 #include "sound/wav_reader.h"
 #include "sound/wav_writer.h"
 #include "sound/wave_format.h"
@@ -222,14 +223,8 @@ std::optional<FrameHarmonics> AnalyseFrameAt(const WavReadResult& sound, double 
     problem = "No memory";
     return std::nullopt;
   }
-  DetectionSettings settings;
-  settings.peakThreshold = f.wBitsPerSample == 16 ? 10.0 : 0.1;
-  settings.cutoffBin = CutoffBinFor(kCutoffHz, f.nSamplesPerSec, kFrame);
-  settings.fftSize = kFrame;
-  settings.recRate = static_cast<int32_t>(std::min<uint32_t>(f.nSamplesPerSec, INT32_MAX));
-  settings.maxDisplayFreq = kMaxDisplayFreq;
-  settings.sampleRate = f.nSamplesPerSec;
-  settings.drivesMixer = true;
+  const DetectionSettings settings =
+      LoadedSoundDetection(f, kFrame, std::nullopt, kCutoffHz, kMaxDisplayFreq, true);
   DetectionState state;
   if (!AnalyzePcmFrame(frame, plan, arrays, settings, state)) {
     problem = "no pitch detected there";

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "analysis/frame.h"
 #include "analysis/loudness.h"
 #include "analysis/rounding.h"
 
@@ -47,8 +48,7 @@ bool DrawTrace16(Canvas& box, int32_t count, std::span<const uint8_t> samples, i
   if (n <= 0) return true;
   auto sample = [&](int64_t i) {
     const size_t at = static_cast<size_t>(i * step * 2);
-    return static_cast<int32_t>(
-        static_cast<int16_t>(static_cast<uint16_t>(samples[at] | (samples[at + 1] << 8))));
+    return static_cast<int32_t>(Sample16(samples.data() + at));
   };
   const double k = zoom * scale;
   const double dx = static_cast<double>(box.Width()) / count;
