@@ -109,6 +109,15 @@ double ParabolaVertex(double y0, double y1, double y2) {
 
 }  // namespace
 
+int32_t PreciseFrameLength(uint32_t sampleRate) {
+  // The lowest pitch needs a lag of rate / minHz samples, which the tracker searches up to
+  // half the frame.
+  const double needed = 2.0 * static_cast<double>(sampleRate) / TrackerSettings{}.minHz;
+  for (int32_t n = 256; n < 2048; n *= 2)
+    if (static_cast<double>(n) >= needed) return n;
+  return 2048;
+}
+
 PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
     : settings_(settings), fft_(PowerOfTwo(frameLength) ? frameLength : 0) {
   const bool settingsOk = settings.sampleRate > 0.0 && settings.minHz > 0.0 &&

@@ -47,6 +47,11 @@ struct PitchEstimate {
   double levelDb = 0.0;     // RMS of the frame in dB relative to full scale, at least -120
 };
 
+// The frame length the tracker needs at this rate: the shortest of 256 .. 2048 sample frames
+// holding two periods of its lowest pitch (TrackerSettings::minHz, 60 Hz); 2048 above
+// 61 kHz, where the lowest pitch it reaches rises accordingly.
+int32_t PreciseFrameLength(uint32_t sampleRate);
+
 class PitchTracker {
  public:
   // frameLength must be a power of two from 64 to 65536 and the settings positive with

@@ -3,16 +3,20 @@
 #include <cmath>
 
 namespace tonamira {
+
+bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
+               const TrackerSettings& settings) {
+  if (here.voiced || !next.voiced) return false;
+  if (here.levelDb < settings.silenceDb || here.confidence < settings.continuedConfidence)
+    return false;
+  return here.candidateHz > 0.0 &&
+         std::abs(12.0 * std::log2(here.candidateHz / next.hz)) <= settings.continuationSemitones;
+}
+
 void ExtendVoicingBackward(std::span<PitchEstimate> frames, const TrackerSettings& settings) {
   for (size_t i = frames.size(); i-- > 1;) {
     PitchEstimate& here = frames[i - 1];
-    const PitchEstimate& next = frames[i];
-    if (here.voiced || !next.voiced) continue;
-    if (here.levelDb < settings.silenceDb || here.confidence < settings.continuedConfidence)
-      continue;
-    if (!(here.candidateHz > 0.0) ||
-        std::abs(12.0 * std::log2(here.candidateHz / next.hz)) > settings.continuationSemitones)
-      continue;
+    if (!LeadsInto(here, frames[i], settings)) continue;
     here.voiced = true;
     here.hz = here.candidateHz;
   }

@@ -10,10 +10,17 @@
 
 namespace tonamira {
 
-// Walks from the last frame to the first: an unvoiced frame whose level is at least
-// settings.silenceDb, whose confidence is at least settings.continuedConfidence and whose
-// candidate pitch lies within settings.continuationSemitones of the next frame's voiced pitch becomes voiced with
-// that candidate. Stretches therefore grow backwards frame by frame; nothing is unvoiced.
+// Whether the unvoiced frame `here` leads into the voiced frame `next` that follows it: its
+// level is at least settings.silenceDb, its confidence at least settings.continuedConfidence
+// and its candidate pitch within settings.continuationSemitones of next's pitch. Such a
+// frame is voiced with its candidate (the backward rule, offline and live).
+bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
+               const TrackerSettings& settings);
+
+// Walks from the last frame to the first: an unvoiced frame that LeadsInto the next frame,
+// voiced, becomes voiced with its candidate. Stretches therefore grow backwards frame by
+// frame, as far as the chain of such frames reaches; nothing is unvoiced. The live form
+// (live_pitch.h) applies the same rule with the chain cut at a fixed look-ahead.
 void ExtendVoicingBackward(std::span<PitchEstimate> frames, const TrackerSettings& settings);
 
 }  // namespace tonamira

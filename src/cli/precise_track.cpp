@@ -9,15 +9,6 @@
 
 namespace tonamira {
 
-int32_t PreciseFrameLength(uint32_t sampleRate) {
-  // The tracker's lowest pitch (TrackerSettings::minHz) needs a lag of rate / 60 samples,
-  // which it searches up to half the frame.
-  const double needed = 2.0 * static_cast<double>(sampleRate) / TrackerSettings{}.minHz;
-  for (int32_t n = 256; n < 2048; n *= 2)
-    if (static_cast<double>(n) >= needed) return n;
-  return 2048;
-}
-
 std::string BuildPreciseTrack(std::span<const uint8_t> data, const WaveFormat& format,
                               const TrackOptions& options, PitchTrack& track) {
   TrackStretch stretch;

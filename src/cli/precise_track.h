@@ -5,15 +5,14 @@
 #include <span>
 #include <string>
 
+#include "analysis/pitch_tracker.h"
 #include "cli/pitch_track.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
 
-// The frame length the precise tracker needs at this rate: the shortest of 256 .. 2048
-// sample frames holding two periods of its lowest pitch (60 Hz); 2048 above 61 kHz, where
-// the lowest pitch it reaches rises accordingly.
-int32_t PreciseFrameLength(uint32_t sampleRate);
+// PreciseFrameLength, the frame the track's tracker needs, comes from
+// analysis/pitch_tracker.h.
 
 // As BuildWindowTrack, with the precise tracker (its voicing decided over the stretch): one
 // point per hop whose frame centre lies in [from, to], with the pitch of a voiced frame to a
