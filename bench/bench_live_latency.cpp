@@ -32,8 +32,8 @@
 #include "analysis/frame_analysis.h"
 #include "analysis/rounding.h"
 #include "analysis/spectrum.h"
-#include "devices/qt_audio_common.h"
-#include "devices/qt_devices.h"
+#include "devices/monotonic_clock.h"
+#include "devices/pulse_devices.h"
 #include "devices/qt_poster.h"
 #include "latency_support.h"
 
@@ -88,7 +88,7 @@ void BM_LiveLatency(benchmark::State& state) {
   QObject context;
   Listener listener;
   QtQueuedPoster poster(&context, listener);
-  QtAudioDevices devices;
+  PulseAudioDevices devices;
   auto input = devices.CreateInput();
   auto output = devices.CreateOutput();
   listener.input = input.get();
@@ -164,6 +164,5 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  tonamira::SettleAudioBeforeExit();
   return 0;
 }

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "analysis/rounding.h"
-#include "devices/qt_audio_common.h"
-#include "devices/qt_devices.h"
+#include "devices/monotonic_clock.h"
+#include "devices/pulse_devices.h"
 #include "devices/qt_poster.h"
 #include "main/form_main.h"
 #include "latency_support.h"
@@ -51,7 +51,7 @@ void BM_WindowLiveLatency(benchmark::State& state) {
     return;
   }
   SilentServices services;
-  QtAudioDevices audio;
+  PulseAudioDevices audio;
   FormMain form(services, audio);
   form.RecButtonClick();
   if (!form.Devices.Recording || !RunUntil([&] { return form.Sound.RecPos > 0; }, 5000)) {
@@ -61,7 +61,7 @@ void BM_WindowLiveLatency(benchmark::State& state) {
   QObject context;
   Player player;
   QtQueuedPoster poster(&context, player);
-  QtAudioDevices devices;
+  PulseAudioDevices devices;
   auto output = devices.CreateOutput();
   if (output->Open(FillWaveFormat({16, 44100, 1}), poster) != AudioResult::Ok) {
     state.SkipWithError("the output did not open");
@@ -128,6 +128,5 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  tonamira::SettleAudioBeforeExit();
   return 0;
 }

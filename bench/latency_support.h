@@ -14,7 +14,7 @@
 #include "analysis/fft.h"
 #include "analysis/rounding.h"
 #include "devices/audio_devices.h"
-#include "devices/qt_audio_common.h"
+#include "devices/monotonic_clock.h"
 
 namespace tonamira::latency {
 

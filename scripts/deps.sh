@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev            # libFuzzer and sanitizer runtimes
-  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins
+  qt6-base-dev qt6-qpa-plugins
   qt6-svg-dev                      # SVG output of the pitch plot
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -17,9 +17,9 @@ packages=(
   hyperfine                        # side-by-side timing in scripts/corpus/speed.sh
   fluidsynth timgm6mb-soundfont musescore-general-soundfont-small  # tracker corpus:
   espeak-ng python3                #   instruments, voices (scripts/corpus/make_corpus.py)
+  libpulse-dev                     # the sound devices: the sound server's asynchronous client API
   pulseaudio pulseaudio-utils      # private null-sink sound server for the device tests
   pavucontrol                      # the volume control the two volume buttons start
-  gstreamer1.0-plugins-base
   xvfb xauth x11-utils xdotool imagemagick
   desktop-file-utils               # checks the installed menu entry
 )

@@ -7,6 +7,8 @@
 #   scripts/pulse-private.sh env DIR       print those lines again
 #   scripts/pulse-private.sh stop DIR      stop the server and remove DIR
 #   scripts/pulse-private.sh kill DIR      kill the server at once (SIGKILL); DIR stays
+#   scripts/pulse-private.sh pause DIR     stop the server (SIGSTOP): it answers nothing
+#   scripts/pulse-private.sh resume DIR    let a stopped server go on (SIGCONT)
 #
 # TONAMIRA_PULSE_VERBOSE=1 makes the server log in detail to DIR/log.
 # TONAMIRA_PULSE_EXIT_IDLE=N makes the server end itself once it has had no client for N
@@ -17,8 +19,7 @@
 # another test run's. It needs no sound hardware and runs as root. It offers:
 #   - a null sink "tonamira_out" (44100 Hz, stereo) as the default sink;
 #   - "tonamira_in", a recordable source remapped from that sink's monitor, as the default
-#     source: the Qt audio layer lists no monitor sources, so a plain monitor could not be
-#     chosen as an input;
+#     source (a client that lists no monitor sources can record it too);
 #   - the command interface, so that pacmd (with PULSE_RUNTIME_PATH) can drop a stream;
 #   - a silent low-latency stream looped into the sink. A null sink with no stream of its
 #     own sleeps for up to two seconds between renders and lets a newly connected stream
@@ -28,7 +29,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 start [DIR] | env DIR | stop DIR | kill DIR" >&2
+  echo "usage: $0 start [DIR] | env DIR | stop DIR | kill DIR | pause DIR | resume DIR" >&2
   exit 2
 }
 
@@ -112,6 +113,7 @@ stop() {
   pid=$(server_pid "$dir" || true)
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     kill -TERM "$pid" 2>/dev/null || true
+    kill -CONT "$pid" 2>/dev/null || true   # a paused server takes the signal too
     local tries=0
     while kill -0 "$pid" 2>/dev/null && [ "$tries" -lt 50 ]; do
       sleep 0.1
@@ -123,17 +125,19 @@ stop() {
   if [ -f "$dir/default.pa" ]; then rm -rf "$dir"; fi
 }
 
-kill_now() {
-  local dir=$1
+signal_server() {
+  local dir=$1 signal=$2
   local pid
   pid=$(server_pid "$dir" || true)
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
+  if [ -n "$pid" ]; then kill "-$signal" "$pid" 2>/dev/null || true; fi
 }
 
 case "${1:-}" in
   start) start "${2:-}" ;;
   env) [ -n "${2:-}" ] || usage; print_env "$2" ;;
   stop) [ -n "${2:-}" ] || usage; stop "$2" ;;
-  kill) [ -n "${2:-}" ] || usage; kill_now "$2" ;;
+  kill) [ -n "${2:-}" ] || usage; signal_server "$2" KILL ;;
+  pause) [ -n "${2:-}" ] || usage; signal_server "$2" STOP ;;
+  resume) [ -n "${2:-}" ] || usage; signal_server "$2" CONT ;;
   *) usage ;;
 esac

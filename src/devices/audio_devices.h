@@ -1,7 +1,7 @@
 #pragma once
 // The audio devices the window plays and records through: an output device, an input
 // device and the factory that makes them. The window receives the factory by injection;
-// the program passes the Qt Multimedia backend (qt_devices.h), tests the simulated one
+// the program passes the sound server's backend (pulse_devices.h), tests the simulated one
 // (sim_audio.h).
 //
 // Every call returns an AudioResult (0 = success) and has no effect when it fails. A call on

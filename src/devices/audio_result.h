@@ -1,8 +1,9 @@
 #pragma once
 // Result codes of the audio devices. 0 is success; the other values keep the numbering of
 // the waveform-audio results they stand for, so a code in a message means the same thing
-// whichever backend gave it. DeviceLost is this program's own: the device went away while
-// it was open (a sound card unplugged, the sound server stopped or dropped the stream).
+// whichever backend gave it. DeviceLost and Overrun are this program's own: the device went
+// away while it was open (a sound card unplugged, the sound server stopped or dropped the
+// stream), or an input took in more sound than it could keep while the program was busy.
 
 #include <cstdint>
 #include <string>
@@ -22,6 +23,7 @@ enum class AudioResult : uint32_t {
   StillPlaying = 33,   // buffers are still queued at the device
   Unprepared = 34,     // the buffer header has not been prepared
   DeviceLost = 64,     // the device went away while open
+  Overrun = 65,        // an input kept all it could while no buffer was queued; it stopped
 };
 
 // Texts are at most this many bytes, so that they fit a 128-byte text buffer with its end.

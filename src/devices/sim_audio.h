@@ -21,13 +21,11 @@
 #include <vector>
 
 #include "devices/audio_devices.h"
+#include "devices/device_base.h"
 
 namespace tonamira {
 
-enum class SimOp : uint8_t {
-  OpenInput, PrepareInput, UnprepareInput, AddBuffer, Start, ResetInput, CloseInput,
-  OpenOutput, PrepareOutput, UnprepareOutput, Write, Position, Pause, ResetOutput, CloseOutput,
-};
+using SimOp = DeviceCall;
 
 // One device call and its result, in call order.
 struct SimCall {
@@ -67,8 +65,8 @@ class SimAudio final : public AudioDevices {
   // ---- failures
   // Makes a call of op fail with result: the call after `okCallsFirst` calls that succeed
   // as usual, and, when persistent, every call after that until ClearFailures. A failing
-  // call changes nothing. Ops that can fail: OpenInput, OpenOutput, PrepareInput,
-  // PrepareOutput, AddBuffer, Write, Start, Position.
+  // call changes nothing. A call on a device that is not open (or an Open of one that is)
+  // fails as it would anyway and does not count.
   void FailCall(SimOp op, AudioResult result, int okCallsFirst = 0, bool persistent = false);
   void ClearFailures();
   // The open input (output) devices go away now: each posts InputLost (OutputLost) if it
@@ -92,6 +90,8 @@ class SimAudio final : public AudioDevices {
   void AppendPlayed(const uint8_t* bytes, size_t n) { played_.insert(played_.end(), bytes, bytes + n); }
   void Register(SimClocked* device);
   void Unregister(SimClocked* device);
+  // Simulated devices run on the caller's thread: their lock holds nothing.
+  DeviceLock& NoLock() { return noLock_; }
 
  private:
   struct Fault {
@@ -109,6 +109,7 @@ class SimAudio final : public AudioDevices {
   std::vector<SimCall> calls_;
   std::vector<uint8_t> played_;
   std::vector<SimClocked*> devices_;
+  DeviceLock noLock_;
 };
 
 // What SimAudio needs of its devices.

@@ -1,12 +1,12 @@
 // The program entry: the application object, its title, the one window and the event loop.
 // A WAV file named on the command line is opened as "開く" would open it. Sound goes through
-// the system's default output and input (Qt Multimedia).
+// the system's default output and input (the sound server, pulse_devices.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include "devices/qt_devices.h"
+#include "devices/pulse_devices.h"
 #include "main/form_main.h"
 #include "main/services.h"
 
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   tonamira::QtServices services;
-  tonamira::QtAudioDevices audio;
+  tonamira::PulseAudioDevices audio;
   int status = 0;
   {
     tonamira::FormMain window(services, audio);
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     if (!files.isEmpty()) window.OpenFile(files.first().toStdString());
     status = app.exec();
   }
-  // The window has closed its devices; the sound server's last replies arrive before exit.
-  tonamira::SettleAudioBeforeExit();
+  // The window has closed its devices; the connection to the sound server goes with `audio`,
+  // without waiting for the server.
   return status;
 }

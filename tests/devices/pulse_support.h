@@ -19,7 +19,7 @@
 
 #include "analysis/rounding.h"
 #include "devices/audio_devices.h"
-#include "devices/qt_audio_common.h"
+#include "devices/monotonic_clock.h"
 
 namespace tonamira::pulse {
 
@@ -170,6 +170,9 @@ class OwnServer final : public ::testing::Environment {
   }
   // Kills the server at once (SIGKILL), as a crash of the sound system would.
   int Kill() const { return RunProgram("bash", {script_, "kill", dir_}); }
+  // Stops the server (SIGSTOP), as a stalled sound system is, and lets it go on (SIGCONT).
+  int Pause() const { return RunProgram("bash", {script_, "pause", dir_}); }
+  int Resume() const { return RunProgram("bash", {script_, "resume", dir_}); }
   const QString& Dir() const { return dir_; }
 
  private:

@@ -1,4 +1,4 @@
-// The Qt Multimedia devices against the private PulseAudio server (null sink, recordable
+// The sound server's devices against the private PulseAudio server (null sink, recordable
 // copy of its monitor as the default source): what is played is recorded again, so the
 // tests hear what the output plays.
 
@@ -11,7 +11,7 @@
 #include "analysis/detection.h"
 #include "analysis/frame_analysis.h"
 #include "analysis/spectrum.h"
-#include "devices/qt_devices.h"
+#include "devices/pulse_devices.h"
 #include "devices/qt_poster.h"
 #include "pulse_support.h"
 
@@ -22,8 +22,8 @@ using namespace pulse;
 
 constexpr double kMsPerByte = 1000.0 / 88200.0;  // 16-bit mono at 44100 Hz
 
-// A recording and a playback through the Qt devices, driven like the window drives them.
-class QtLoopback : public ::testing::Test {
+// A recording and a playback through the devices, driven like the window drives them.
+class PulseLoopback : public ::testing::Test {
  protected:
   void SetUp() override {
     TONAMIRA_NEED_PULSE();
@@ -77,13 +77,13 @@ class QtLoopback : public ::testing::Test {
   QObject context;
   Window window;
   std::unique_ptr<QtQueuedPoster> poster;
-  QtAudioDevices devices;
+  PulseAudioDevices devices;
   std::unique_ptr<InputDevice> input;
   std::unique_ptr<OutputDevice> output;
   std::unique_ptr<Buffer> first, second, played;
 };
 
-TEST_F(QtLoopback, RecordsThePitchOfAPlayedTone) {
+TEST_F(PulseLoopback, RecordsThePitchOfAPlayedTone) {
   StartRecording(8820);
   Play(Tone(440.0, 1.0, 12000.0));
   ASSERT_TRUE(WaitFor([&] { return !window.dones.empty(); })) << "no done after the tone";
@@ -127,7 +127,7 @@ TEST_F(QtLoopback, RecordsThePitchOfAPlayedTone) {
   EXPECT_GE(inTone, 6) << "a second of tone fills at least six whole chunks";
 }
 
-TEST_F(QtLoopback, PositionIsWithin50MsOfWhatIsHeardAndTheTailIsNotCut) {
+TEST_F(PulseLoopback, PositionIsWithin50MsOfWhatIsHeardAndTheTailIsNotCut) {
   // Each sample of a slow ramp says which sample of the sound it is, so every recorded
   // chunk tells how far the listener (the sink's monitor) has heard.
   constexpr size_t kSamples = 2 * 44100;
@@ -185,7 +185,7 @@ TEST_F(QtLoopback, PositionIsWithin50MsOfWhatIsHeardAndTheTailIsNotCut) {
   EXPECT_LE(std::abs(median), 50.0);
 }
 
-TEST_F(QtLoopback, ASoundShorterThanTheServersPrebufferPlaysAndEnds) {
+TEST_F(PulseLoopback, ASoundShorterThanTheServersPrebufferPlaysAndEnds) {
   Play(Tone(440.0, 0.02, 8000.0));  // 1764 bytes
   ASSERT_TRUE(WaitFor([&] { return !window.dones.empty(); }, 5000));
   EXPECT_EQ(window.doneOutputPosition[0], 1764u);
@@ -194,7 +194,7 @@ TEST_F(QtLoopback, ASoundShorterThanTheServersPrebufferPlaysAndEnds) {
   EXPECT_EQ(p, 1764u);
 }
 
-TEST_F(QtLoopback, ResetHandsBackTheWriteOnceAndTheDeviceReplays) {
+TEST_F(PulseLoopback, ResetHandsBackTheWriteOnceAndTheDeviceReplays) {
   Play(Tone(440.0, 1.0, 8000.0));
   ASSERT_TRUE(WaitFor([&] {
     uint32_t p = 0;
@@ -224,7 +224,7 @@ TEST_F(QtLoopback, ResetHandsBackTheWriteOnceAndTheDeviceReplays) {
   EXPECT_EQ(window.dones.size(), 2u) << "one done per write";
 }
 
-TEST_F(QtLoopback, PlaybackStaysCleanAfterManyStreams) {
+TEST_F(PulseLoopback, PlaybackStaysCleanAfterManyStreams) {
   // Every write after a reset is a new stream; the buffer ahead of the listener must not
   // shrink from one stream to the next, or the sound breaks up into underruns.
   Play(Tone(440.0, 0.03, 8000.0));
@@ -262,7 +262,7 @@ TEST_F(QtLoopback, PlaybackStaysCleanAfterManyStreams) {
   ASSERT_EQ(output->Unprepare(tone.header), AudioResult::Ok);
 }
 
-TEST_F(QtLoopback, ResetHandsBackBothQueuedInputBuffers) {
+TEST_F(PulseLoopback, ResetHandsBackBothQueuedInputBuffers) {
   StartRecording(8820);
   ASSERT_TRUE(WaitFor([&] { return window.chunks.size() >= 3; }));
   window.handBack = false;
@@ -285,6 +285,5 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
-  tonamira::SettleAudioBeforeExit();
   return result;
 }

@@ -185,16 +185,59 @@ TEST(SimRecording, EightBitRecordsTheTopByteUnsigned) {
   EXPECT_EQ(std::memcmp(rec.first.bytes.data(), expected, 4), 0);
 }
 
-TEST(SimRecording, SoundWithoutAQueuedBufferIsDropped) {
-  Recording rec;
-  rec.sim.Advance(200 * kMs);   // both buffers filled: frames 0 .. 8819
-  rec.sim.Advance(50 * kMs);    // no buffer: frames 8820 .. 11024 are dropped
-  rec.poster.Take();
-  const DeviceNotification n = rec.poster.Take();
-  ASSERT_EQ(rec.input->AddBuffer(*n.header), AudioResult::Ok);
-  rec.sim.Advance(100 * kMs);
-  ASSERT_EQ(rec.poster.Pending(), 1u);
-  EXPECT_EQ(SampleAt(n.header->data, 0), FrameTag(11025, 0));
+// A window that holds its buffers for a while, then hands each back as it comes: what came
+// meanwhile was kept and arrives in order, sample for sample.
+struct SlowWindow final : DeviceEventHandler {
+  Recording* rec = nullptr;
+  std::vector<int16_t> recorded;
+  std::vector<DeviceNotification> losses;
+  void OnWimData(const DeviceNotification& n) override {
+    for (size_t i = 0; i < n.bytesRecorded / 2; ++i) recorded.push_back(SampleAt(n.header->data, i));
+    rec->input->AddBuffer(*n.header);
+  }
+  void OnWomDone(const DeviceNotification&) override { ADD_FAILURE(); }
+  void OnDeviceLost(const DeviceNotification& n) override { losses.push_back(n); }
+};
+
+TEST(SimRecording, SoundThatComesWhileTheWindowHoldsItsBuffersIsKept) {
+  struct Case {
+    const char* name;
+    uint64_t heldFor;      // how long the window keeps both buffers before handing them back
+    bool overruns;         // longer than the device keeps: the take ends at the overrun
+  };
+  const Case cases[] = {
+      {"a tenth of a second", 100 * kMs, false},
+      {"a second and a half", 1500 * kMs, false},
+      {"just inside what is kept", (kInputKeepMs - 1) * kMs, false},
+      {"longer than what is kept", (kInputKeepMs + 500) * kMs, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Recording rec;
+    SlowWindow window;
+    window.rec = &rec;
+    rec.sim.Advance(200 * kMs + c.heldFor);   // both buffers filled, then held
+    for (int step = 0; step < 60; ++step) {
+      rec.poster.DeliverAll(window);
+      rec.sim.Advance(100 * kMs);
+    }
+    rec.poster.DeliverAll(window);
+    // Continuous from the first sample: nothing dropped, nothing twice.
+    for (size_t i = 0; i < window.recorded.size(); ++i)
+      ASSERT_EQ(window.recorded[i], FrameTag(i, 0)) << "sample " << i;
+    if (!c.overruns) {
+      EXPECT_TRUE(window.losses.empty());
+      EXPECT_EQ(window.recorded.size(), static_cast<size_t>(rec.sim.Now() / (100 * kMs)) * 4410u);
+    } else {
+      // Posted once, after everything kept has gone into buffers: the take holds the two
+      // chunks and what was kept up to the overrun, in whole chunks.
+      ASSERT_EQ(window.losses.size(), 1u);
+      EXPECT_EQ(window.losses[0].reason, AudioResult::Overrun);
+      const size_t kept = static_cast<size_t>(kInputKeepMs) * 441 / 10;
+      EXPECT_EQ(window.recorded.size(), (2 * 4410 + kept) / 4410 * 4410);
+      EXPECT_EQ(rec.input->Start(), AudioResult::DeviceLost);
+    }
+  }
 }
 
 // --- recording: a reset hands every queued buffer back ----------------------------------

@@ -13,7 +13,7 @@
 
 #include "analysis/frame_analysis.h"
 #include "devices/pulse_support.h"
-#include "devices/qt_devices.h"
+#include "devices/pulse_devices.h"
 #include "devices/qt_poster.h"
 #include "synth/peaks_to_mixer.h"
 #include "window_fixture.h"
@@ -115,12 +115,12 @@ class WindowOnTheServer : public ::testing::Test {
   }
 
   ScriptedServices services;
-  QtAudioDevices audio;
+  PulseAudioDevices audio;
   std::unique_ptr<FormMain> form;
   QObject context;
   pulse::Window other;
   std::unique_ptr<QtQueuedPoster> poster;
-  QtAudioDevices devices;
+  PulseAudioDevices devices;
   std::unique_ptr<OutputDevice> singer;
   std::unique_ptr<InputDevice> ear;
   std::unique_ptr<Buffer> song, heard1, heard2;

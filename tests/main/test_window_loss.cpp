@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "devices/pulse_support.h"
-#include "devices/qt_devices.h"
+#include "devices/pulse_devices.h"
 #include "window_fixture.h"
 
 namespace tonamira {
@@ -37,7 +37,7 @@ TEST(WindowServerLoss, MidRecordingTheTakeSoFarIsKept) {
   TONAMIRA_NEED_PULSE();
   App();
   ScriptedServices services;
-  QtAudioDevices audio;
+  PulseAudioDevices audio;
   auto form = std::make_unique<FormMain>(services, audio);
   form->RecButtonClick();
   ASSERT_TRUE(form->Devices.Recording);
@@ -61,7 +61,7 @@ TEST(WindowServerLoss, MidPlaybackThePlaybackStops) {
   App();
   QTemporaryDir dir;
   ScriptedServices services;
-  QtAudioDevices audio;
+  PulseAudioDevices audio;
   auto form = std::make_unique<FormMain>(services, audio);
   // Five seconds of a tone to play.
   testing::WavHeader mono;
