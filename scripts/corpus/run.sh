@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole tracker evaluation: makes the corpus (if it is not there), scores the precise
-# method, the window's method and aubiopitch on the dev and held-out sets, and times them.
+# method, its live form (the trace's frame, hop and look-ahead), the window's method and
+# aubiopitch on the dev and held-out sets, and times them.
 # Tables go to CORPUS_DIR/report.md.
 #
 #   scripts/corpus/run.sh [CORPUS_DIR] [TONAMIRA_CLI]
@@ -13,7 +14,7 @@ for set in dev heldout; do
 done
 {
   for set in dev heldout; do
-    python3 scripts/corpus/score.py "$corpus/$set" --cli "$cli" --methods precise,window,aubio
+    python3 scripts/corpus/score.py "$corpus/$set" --cli "$cli" --methods precise,live,window,aubio
   done
 } | tee "$corpus/report.md"
 bash scripts/corpus/speed.sh "$corpus" "$cli"

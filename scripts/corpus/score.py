@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Scores pitch trackers on a corpus made by make_corpus.py.
 
-    score.py SETDIR --cli PATH [--methods precise,window,aubio] [--frame 2048] [--hop 1024]
-             [--markdown]
+    score.py SETDIR --cli PATH [--methods precise,window,aubio,live,live-hop] [--frame 2048]
+             [--hop 1024]
 
 For every file of SETDIR/manifest.json, runs
   precise  tonamira-cli analyze FILE --method precise --frame F --hop H
   window   tonamira-cli analyze FILE --method window --frame F --hop H
   aubio    aubiopitch -i FILE -p yinfft -B F -H H
+  live     tonamira-cli analyze FILE --method live (the live trace's own frame and hop: the
+           precise tracker's frame, a hop of 5 to 10 ms, 256 sample frames at 44100 Hz)
+  live-hop tonamira-cli analyze FILE --method live --frame F --hop H (the live voicing on
+           the other methods' frames)
 and compares each frame with the truth:
   - a frame of a pitched file is scored when it lies wholly inside one stretch of known
     pitch; its true pitch is the mean over the frame of the (linear in cents) truth;
@@ -36,6 +40,19 @@ def file_rate(path):
         return w.getframerate()
 
 
+def precise_frame_length(rate):
+    """The live method's default frame: the shortest of 256 .. 2048 holding two periods of
+    60 Hz (PreciseFrameLength)."""
+    n = 256
+    while n < 2048 and n < 2.0 * rate / 60.0:
+        n *= 2
+    return n
+
+
+def frame_length(method, frame, rate):
+    return precise_frame_length(rate) if method == "live" else frame
+
+
 def run_method(method, cli, path, frame, hop):
     """[(frame start in seconds, hz or None), ...]"""
     rate = file_rate(path)
@@ -50,8 +67,12 @@ def run_method(method, cli, path, frame, hop):
             t, hz = float(parts[0]), float(parts[1])
             rows.append((t - (frame - hop) / rate, hz if hz > 0 else None))
         return rows
-    out = subprocess.run([cli, "analyze", path, "--method", method, "--frame", str(frame),
-                          "--hop", str(hop)], check=True, capture_output=True,
+    if method == "live":
+        args = ["--method", "live"]
+    else:
+        args = ["--method", "live" if method == "live-hop" else method,
+                "--frame", str(frame), "--hop", str(hop)]
+    out = subprocess.run([cli, "analyze", path] + args, check=True, capture_output=True,
                          text=True).stdout
     rows = []
     for line in out.splitlines()[1:]:
@@ -87,7 +108,7 @@ def truth_midi(span, t0, t1, points=32):
 def score_file(entry, setdir, method, cli, frame, hop):
     path = os.path.join(setdir, entry["name"])
     rate = file_rate(path)
-    length = frame / rate
+    length = frame_length(method, frame, rate) / rate
     rows = run_method(method, cli, path, frame, hop)
     counts = {"frames": 0, "correct": 0, "octave": 0, "other": 0, "unvoiced": 0}
     if entry["kind"] == "unvoiced":
@@ -139,8 +160,10 @@ def main():
             g = groups.setdefault((kind, group), {k: 0 for k in counts})
             for k, v in counts.items():
                 g[k] += v
+        layout = ("the live trace's frame and hop" if method == "live"
+                  else f"frame {args.frame}, hop {args.hop}")
         print(f"\n### {method} ({os.path.basename(os.path.normpath(args.setdir))} set, "
-              f"frame {args.frame}, hop {args.hop})\n")
+              f"{layout})\n")
         print("| group | frames | within 50 c % | octave err % | other err % | unvoiced % |")
         print("|---|---:|---:|---:|---:|---:|")
         total = {k: 0 for k in ("frames", "correct", "octave", "other", "unvoiced")}

@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "analysis/pitch_tracker.h"
 #include "cli/analyze.h"
+#include "cli/analyze_live.h"
 #include "cli/analyze_precise.h"
 #include "cli/csv_rows.h"
 #include "cli/input_sound.h"
@@ -26,7 +28,8 @@ constexpr int kExitUsage = 1;
 constexpr int kExitRejected = 2;
 
 const char* const kUsage =
-    "usage: tonamira-cli analyze FILE [--method window|precise] [--channel first|second|mix]\n"
+    "usage: tonamira-cli analyze FILE [--method window|precise|live]\n"
+    "                                 [--channel first|second|mix]\n"
     "                                 [--a4 HZ] [--frame 256|512|1024|2048] [--hop FRAMES]\n"
     "                                 [--threshold X] [--cutoff HZ]\n"
     "       tonamira-cli info FILE\n"
@@ -46,7 +49,8 @@ const char* const kHelp =
     "Files: 8- and 16-bit PCM WAV are read by the program's own reader, exactly as the\n"
     "window reads them. Other files (24- and 32-bit integer, float and extensible WAV, FLAC,\n"
     "Ogg Vorbis, AIFF and whatever else libsndfile reads) are read through libsndfile; the\n"
-    "window method sees them as 16-bit samples, the precise method at full resolution.\n"
+    "window method sees them as 16-bit samples, the precise and live methods at full\n"
+    "resolution.\n"
     "\n"
     "Frames: each row is one frame of --frame sample frames; frames start every --hop sample\n"
     "frames from the start of the sound, as long as a whole frame fits in it.\n"
@@ -57,13 +61,20 @@ const char* const kHelp =
     "  --method precise  a time-domain periodicity tracker for one voice or instrument\n"
     "                    (60 to 1600 Hz, the lowest limited to two periods per frame): the\n"
     "                    pitch to a hundredth of a hertz, a voicing decision and a confidence.\n"
+    "  --method live     the precise tracker as the live pitch trace runs it: the samples\n"
+    "                    streamed through it, a frame every --hop (default: 256 sample frames\n"
+    "                    at 44100 and 48000 Hz, the largest power of two within 10 ms), the\n"
+    "                    voicing of each frame decided with a look-ahead of 8 frames instead\n"
+    "                    of the whole sound. --frame defaults to the precise tracker's own\n"
+    "                    frame (two periods of 60 Hz: 2048 at 44100 Hz, 1024 at 22050 Hz).\n"
     "  --channel first|second|mix\n"
     "                    the channel the pitch is taken from; mix is the mean of all\n"
     "                    channels. Default: the window's rule, the spectrum transformed last,\n"
     "                    i.e. the second channel of a stereo file (the first of any other).\n"
     "  --a4 HZ           the A4 of the note names and cents (default 440).\n"
     "  --frame N         frame length in sample frames: 256, 512, 1024 or 2048 (default 2048).\n"
-    "  --hop N           sample frames from one frame's start to the next (default frame / 2).\n"
+    "  --hop N           sample frames from one frame's start to the next (default frame / 2;\n"
+    "                    live: see above).\n"
     "  --threshold X     window method: the height a spectrum peak must exceed, in the level's\n"
     "                    units (default 10 for 16-bit sound, 0.1 for 8-bit).\n"
     "  --cutoff HZ       window method: no peak at or below this frequency (default 30).\n"
@@ -72,20 +83,21 @@ const char* const kHelp =
     "  time_s      start of the frame, in seconds from the start of the sound (4 decimals).\n"
     "  frame_pos   byte offset of the frame's first sample frame in the sound's data; for a\n"
     "              file read through libsndfile, in its 16-bit form (2 bytes per sample).\n"
-    "  pitch_hz    the pitch in hertz: whole hertz (window), 2 decimals (precise); empty\n"
-    "              where the frame has no pitch (precise: an unvoiced frame).\n"
+    "  pitch_hz    the pitch in hertz: whole hertz (window), 2 decimals (precise, live);\n"
+    "              empty where the frame has no pitch (precise, live: an unvoiced frame).\n"
     "  level       window: the height of the tallest spectrum peak in sample units (a\n"
-    "              full-scale 16-bit sine shows about 8840), empty where no pitch; precise:\n"
-    "              the frame's RMS level in dB of full scale (a full-scale sine is -3.0),\n"
-    "              1 decimal, on every frame, -120.0 at the lowest.\n"
+    "              full-scale 16-bit sine shows about 8840), empty where no pitch;\n"
+    "              precise and live: the frame's RMS level in dB of full scale (a\n"
+    "              full-scale sine is -3.0), 1 decimal, on every frame, -120.0 at the\n"
+    "              lowest.\n"
     "  note        the equal-tempered note nearest the pitch, in scientific pitch notation\n"
     "              with # for sharps (C4 is middle C, A4 the --a4 reference); empty where\n"
     "              no pitch.\n"
     "  cents       the pitch's distance from that note in cents (hundredths of a semitone,\n"
     "              -50.0 to +50.0, 1 decimal); empty where no pitch.\n"
-    "  confidence  precise method only, on every frame: how periodic the frame is, from 0\n"
-    "              (noise) to 1 (perfectly periodic), 3 decimals. A frame is voiced from\n"
-    "              0.85, or from 0.5 when its pitch continues a voiced neighbour's.\n"
+    "  confidence  precise and live methods, on every frame: how periodic the frame is,\n"
+    "              from 0 (noise) to 1 (perfectly periodic), 3 decimals. A frame is voiced\n"
+    "              from 0.85, or from 0.5 when its pitch continues a voiced neighbour's.\n"
     "\n"
     "info prints the format record of a WAV file the own reader takes (libsndfile's format\n"
     "description for other files), the sample frames and the duration in seconds.\n"
@@ -208,7 +220,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
   const QCommandLineOption hopOption("hop", "Samples between frame starts.", "FRAMES");
   const QCommandLineOption thresholdOption("threshold", "Peak threshold.", "X");
   const QCommandLineOption cutoffOption("cutoff", "Low cut-off in hertz.", "HZ", "30");
-  const QCommandLineOption methodOption("method", "window or precise.", "M", "window");
+  const QCommandLineOption methodOption("method", "window, precise or live.", "M", "window");
   const QCommandLineOption channelOption("channel", "first, second or mix.", "C");
   const QCommandLineOption a4Option("a4", "Reference of the notes in hertz.", "HZ", "440");
   parser.addOptions({help, frameOption, hopOption, thresholdOption, cutoffOption, methodOption,
@@ -246,9 +258,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
   if (!ParseDouble(parser.value(cutoffOption), options.cutoffHz) || options.cutoffHz < 0.0)
     return UsageError(err, "--cutoff must be a number of hertz, at least 0");
   const QString method = parser.value(methodOption);
-  if (method != "window" && method != "precise")
-    return UsageError(err, "--method must be window or precise");
-  const bool precise = method == "precise";
+  if (method != "window" && method != "precise" && method != "live")
+    return UsageError(err, "--method must be window, precise or live");
+  const bool live = method == "live";
+  const bool precise = method == "precise" || live;  // the same columns and input
   if (parser.isSet(channelOption) && !ParseChoice(parser.value(channelOption), options.channel))
     return UsageError(err, "--channel must be first, second or mix");
   double a4 = 440.0;
@@ -276,6 +289,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
     return 0;
   }
 
+  // The live method's frame is the trace's own unless one is asked for.
+  if (live && !parser.isSet(frameOption)) options.frame = PreciseFrameLength(sound.sampleRate());
+
   std::string buffer = CsvHeader(precise);
   buffer.reserve(1 << 16);
   int64_t rows = 0;
@@ -302,13 +318,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, bool pro
       input.pcm = &*streamed;
       input.format = sound.where.format;
     }
-    problem = AnalyzeSoundPrecise(
-        input, options,
-        [&](const PreciseRow& row) {
-          AppendPreciseRow(buffer, row, a4);
-          flushIfFull();
-        },
-        onProgress);
+    const auto print = [&](const PreciseRow& row) {
+      AppendPreciseRow(buffer, row, a4);
+      flushIfFull();
+    };
+    problem = live ? AnalyzeSoundLive(input, options, print, onProgress)
+                   : AnalyzeSoundPrecise(input, options, print, onProgress);
   } else {
     const PcmView view = MakePcmView(sound);
     problem = AnalyzeSound(

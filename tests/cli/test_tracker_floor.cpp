@@ -1,7 +1,8 @@
 // The precise tracker's floor on excerpts of the project's own corpus (committed under
 // tests/data/tracker, cut by scripts/corpus/make_test_excerpts.py): single notes of several
 // instruments with their onsets, a vibrato tone and a voice, and stretches of silence and
-// noise. The full corpus is scored by scripts/corpus/score.py; this guards the floor.
+// noise. The full corpus is scored by scripts/corpus/score.py; this guards the floor, of the
+// precise method and of the live trace's (its own hop, the voicing's look-ahead).
 
 #include <gtest/gtest.h>
 
@@ -65,9 +66,10 @@ double TrueMidi(const std::vector<Stretch>& stretch, double t0, double t1) {
   return sum / points;
 }
 
-// (frame start in seconds, pitch or 0) of every row of the precise method.
-std::vector<std::pair<double, double>> Track(const std::string& file) {
-  std::vector<std::string> args = {"tonamira-cli", "analyze", file, "--method", "precise"};
+// (frame start in seconds, pitch or 0) of every row of the method.
+std::vector<std::pair<double, double>> Track(const std::string& file,
+                                             const std::string& method = "precise") {
+  std::vector<std::string> args = {"tonamira-cli", "analyze", file, "--method", method};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   std::ostringstream out, err;
@@ -93,11 +95,11 @@ struct Score {
 // Scores of the steady notes (with their onsets), the vibrato and the voice, and of the
 // plucked bass note, by the corpus scorer's rules: a frame counts when it lies wholly inside
 // a stretch; it is correct within 50 cents of the mean true pitch over the frame.
-std::pair<Score, Score> ScoreNotes() {
+std::pair<Score, Score> ScoreNotes(const std::string& method = "precise") {
   const auto truth = ReadTruth();
   EXPECT_EQ(truth.size(), 10u);
   Score steady, plucked;
-  for (const auto& [start, hz] : Track(kData + "/notes.flac")) {
+  for (const auto& [start, hz] : Track(kData + "/notes.flac", method)) {
     const double end = start + kFrame / kRate;
     for (const auto& stretch : truth) {
       if (start < stretch.front().start - 1e-9 || end > stretch.back().end + 1e-9) continue;
@@ -129,6 +131,23 @@ TEST(TrackerFloor, NotesVoicesAndVibratoWithinFiftyCents) {
 TEST(TrackerFloor, SilenceAndNoiseUnvoiced) {
   const auto rows = Track(kData + "/noise.flac");
   ASSERT_GT(rows.size(), 90u);
+  size_t unvoiced = 0;
+  for (const auto& row : rows) unvoiced += row.second == 0.0;
+  EXPECT_GE(unvoiced, 0.95 * static_cast<double>(rows.size())) << unvoiced << " of " << rows.size();
+}
+
+TEST(TrackerFloor, LiveTraceWithinAPointOfThePreciseMethod) {
+  // The live trace analyses a frame every 256 sample frames (four times as many as the
+  // precise method's default hop) and decides its voicing within 8 of them.
+  const auto [steady, plucked] = ScoreNotes();
+  const auto [liveSteady, livePlucked] = ScoreNotes("live");
+  ASSERT_GT(liveSteady.frames, 3 * steady.frames);
+  const auto share = [](const Score& s) { return static_cast<double>(s.correct) / s.frames; };
+  EXPECT_GE(share(liveSteady), share(steady) - 0.01) << liveSteady.correct << " of " << liveSteady.frames;
+  // The pluck's unsettled frames (one in six) make two points of leeway on its 32 frames.
+  EXPECT_GE(share(livePlucked), share(plucked) - 0.02) << livePlucked.correct << " of " << livePlucked.frames;
+  EXPECT_LT(liveSteady.octave, 0.01 * liveSteady.frames);
+  const auto rows = Track(kData + "/noise.flac", "live");
   size_t unvoiced = 0;
   for (const auto& row : rows) unvoiced += row.second == 0.0;
   EXPECT_GE(unvoiced, 0.95 * static_cast<double>(rows.size())) << unvoiced << " of " << rows.size();

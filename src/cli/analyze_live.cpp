@@ -1,0 +1,119 @@
+#include "cli/analyze_live.h"
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "analysis/channel_pick.h"
+#include "analysis/frame.h"
+#include "analysis/live_pitch.h"
+
+namespace tonamira {
+namespace {
+
+// Sample frames pushed at a time: about a sound card's buffer at 44100 Hz (93 ms); the rows
+// do not depend on it.
+constexpr int kBlock = 4096;
+
+// Hands the final points out as rows in frame order: a frame's final point can come up to
+// the look-ahead after a later frame's.
+class RowsInOrder {
+ public:
+  RowsInOrder(uint64_t bytesPerSampleFrame, int32_t hop, double rate,
+              const std::function<void(const PreciseRow&)>& row)
+      : bytesPerSampleFrame_(bytesPerSampleFrame), hop_(hop), rate_(rate), row_(row) {}
+
+  void Take(const std::vector<LivePoint>& points) {
+    for (const LivePoint& p : points) {
+      if (!p.isFinal) continue;
+      const auto at = static_cast<size_t>(p.frame - next_);
+      if (waiting_.size() <= at) waiting_.resize(at + 1);
+      PreciseRow r;
+      const int64_t start = p.frame * hop_;
+      r.framePos = static_cast<uint64_t>(start) * bytesPerSampleFrame_;
+      r.timeSeconds = static_cast<double>(start) / rate_;
+      r.estimate.voiced = p.voiced;
+      r.estimate.hz = p.hz;
+      r.estimate.candidateHz = p.candidateHz;
+      r.estimate.confidence = p.confidence;
+      r.estimate.levelDb = p.levelDb;
+      waiting_[at] = r;
+    }
+    while (!waiting_.empty() && waiting_.front()) {
+      row_(*waiting_.front());
+      waiting_.pop_front();
+      ++next_;
+    }
+  }
+
+ private:
+  uint64_t bytesPerSampleFrame_;
+  int32_t hop_;
+  double rate_;
+  const std::function<void(const PreciseRow&)>& row_;
+  std::deque<std::optional<PreciseRow>> waiting_;
+  int64_t next_ = 0;  // the frame of waiting_.front()
+};
+
+}  // namespace
+
+std::string AnalyzeSoundLive(const PreciseInput& input, const AnalyzeOptions& options,
+                             const std::function<void(const PreciseRow&)>& row,
+                             const std::function<void(double)>& progress) {
+  const bool fromPcm = input.samples == nullptr;
+  if (fromPcm && input.pcm == nullptr) return "no samples";
+  const WaveFormat& f = input.format;
+  if (fromPcm) {
+    if (!AnalysableBits(f.wBitsPerSample))
+      return "cannot analyse " + std::to_string(f.wBitsPerSample) +
+             "-bit samples (8 or 16 bits only)";
+    if (f.nChannels == 0 || f.nBlockAlign == 0 || f.nSamplesPerSec == 0)
+      return "the format cannot be framed";
+    // The stream is the sample frames one after another; a block alignment other than the
+    // samples' own width has no such reading.
+    if (f.nBlockAlign != FrameBytes(1, f.wBitsPerSample, f.nChannels))
+      return "the block alignment does not match the channels and the sample width";
+  } else if (input.channels < 1 || input.sampleRate == 0) {
+    return "the format cannot be framed";
+  }
+  const int channels = fromPcm ? f.nChannels : input.channels;
+  if (!HasChannel(options.channel, channels)) return "the sound has no second channel";
+
+  LiveTrackerSettings settings;
+  settings.tracker.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;
+  settings.frameLength = options.frame;
+  settings.hop = options.hop;
+  LivePitchTracker tracker(settings);
+  if (!tracker.valid()) return "the frame is too short for the live method at this rate";
+
+  const uint64_t bytesPerSampleFrame = fromPcm ? f.nBlockAlign : 2u * static_cast<uint64_t>(channels);
+  RowsInOrder rows(bytesPerSampleFrame, tracker.hop(), tracker.sampleRate(), row);
+  const int64_t total =
+      fromPcm ? static_cast<int64_t>(input.pcm->size() / f.nBlockAlign) : input.frames;
+  std::vector<double> samples(kBlock);
+  std::vector<LivePoint> points;
+  for (int64_t first = 0; first < total; first += kBlock) {
+    const int count = static_cast<int>(std::min<int64_t>(kBlock, total - first));
+    if (fromPcm) {
+      const uint8_t* bytes = input.pcm->At(static_cast<uint64_t>(first) * f.nBlockAlign,
+                                           static_cast<uint64_t>(count) * f.nBlockAlign);
+      if (!bytes) return "No read";  // the file shrank or failed while it was being read
+      PcmChannelToReal(bytes, count, f.wBitsPerSample, f.nChannels, options.channel,
+                       samples.data());
+    } else {
+      FloatChannelToReal(input.samples + first * input.channels, count, input.channels,
+                         options.channel, samples.data());
+    }
+    points.clear();
+    tracker.Push(std::span<const double>(samples.data(), static_cast<size_t>(count)), points);
+    rows.Take(points);
+    if (progress) progress(static_cast<double>(first + count) / static_cast<double>(total));
+  }
+  points.clear();
+  tracker.Finish(points);
+  rows.Take(points);
+  return {};
+}
+
+}  // namespace tonamira
