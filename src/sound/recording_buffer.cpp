@@ -13,25 +13,21 @@ RecordingBuffer::Appended RecordingBuffer::Append(std::span<const uint8_t> chunk
                                                   const AllocationFault& fault) {
   const uint64_t needed = size_ + chunk.size();
   if (needed > limit_) return Appended::Full;
-  if (needed > block_.size) {
-    // The first stretch of room, then twice the room each time it runs out: a take of any
-    // length costs each byte at most one further copy on average.
-    const uint64_t room = std::min(limit_, std::max({firstRoom_, 2 * block_.size, needed}));
-    ByteBlock grown;
-    if (!grown.Allocate(static_cast<size_t>(room), "RecBuffer", fault)) return Appended::NoMemory;
-    if (size_ > 0) std::memcpy(grown.data.get(), block_.data.get(), static_cast<size_t>(size_));
-    block_ = std::move(grown);
+  if (needed > block_.capacity()) {
+    // The first stretch of room, then a stretch of kGrowthBytes at a time.
+    const uint64_t step = block_.capacity() == 0 ? firstRoom_ : block_.capacity() + kGrowthBytes;
+    const uint64_t room = std::min(limit_, std::max(step, needed));
+    if (fault && fault("RecBuffer")) return Appended::NoMemory;
+    if (!block_.Grow(static_cast<size_t>(room))) return Appended::NoMemory;
   }
-  if (!chunk.empty()) std::memcpy(block_.data.get() + size_, chunk.data(), chunk.size());
+  if (!chunk.empty()) std::memcpy(block_.data() + size_, chunk.data(), chunk.size());
   size_ = needed;
   return Appended::Done;
 }
 
 ByteBlock RecordingBuffer::Take() {
-  ByteBlock taken = std::move(block_);
-  block_.Reset();
   size_ = 0;
-  return taken;
+  return block_.Release();
 }
 
 }  // namespace tonamira
