@@ -62,8 +62,7 @@ void FormMain::OpenFile(const std::string& name) {
   std::string failure = read.message;
   if (read.ok && !SoundSizeFits(read.size)) failure = "Too large";
   if (failure.empty()) {
-    Sound.OwnedWaveData.data = std::move(read.data);
-    Sound.OwnedWaveData.size = read.size;
+    Sound.OwnedWaveData = ByteBlock::Adopt(std::move(read.data), read.size);
     Sound.WaveData = Sound.OwnedWaveData.data.get();
     if (!Allocate(Sound.PlayHeader, "PlayHeader")) {
       Sound.OwnedWaveData.Reset();

@@ -305,6 +305,19 @@ void FormMain::WireEvents() {
   }
 }
 
+void FormMain::DeviceError(AudioResult result, const char* caption) {
+  MessageBox(AudioErrorText(result), caption);
+}
+
+void FormMain::OnDeviceLost(const DeviceNotification& n) {
+  if (closed_) return;
+  if (n.event == DeviceEvent::InputLost) {
+    OnInputLost(n);
+  } else {
+    OnOutputLost(n);
+  }
+}
+
 void FormMain::BuildHarmonicBarTable() {
   for (int k = 1; k <= kHarmonics; ++k) HarmonicBars[k] = TrackBarsByNumber[k];
 }

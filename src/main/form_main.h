@@ -2,12 +2,19 @@
 // The one window: its controls laid out at fixed positions, the state it owns for the life
 // of the process (grouped by subsystem) and the handlers its controls call.
 //
-// Handlers live in files by subsystem: form_main.cpp (construction and layout),
-// startup.cpp (FormCreate, FormClose), sound_state.cpp (the current sound, its play range
-// and scrolling), analysis_driver.cpp (drawing and analysing one frame, showing the
-// detection), view_handlers.cpp (the three views' paint, scroll, click and range
-// controls), file_handlers.cpp (opening and saving), hooks.cpp (calls into devices and the
-// mixer that are filled in as those parts are attached).
+// Handlers live in files by subsystem:
+//   form_main.cpp        construction, layout, wiring, the device notifications' dispatch
+//   startup.cpp          FormCreate, and the shut-down: FormClose and Shutdown
+//   sound_state.cpp      the current sound, its play range and scrolling
+//   analysis_driver.cpp  drawing and analysing one frame, showing the detection
+//   view_handlers.cpp    the three views' paint, scroll, click and range controls
+//   file_handlers.cpp    opening and saving
+//   recording.cpp        "録音": the take, its chunks, the stop handshake, a lost input
+//   playback.cpp         "再生": PlayBuffer, the timer that follows it, its end, a lost output
+//   volume_control.cpp   "再生音量" and "録音音量"
+//   mixer_handlers.cpp   the tone mixer, the analysed harmonics that drive it, the piano keys
+//   keyboard.cpp         the note table and the key marks
+//   desktop.cpp          drag and drop, shortcuts and tooltips
 
 #include <QFont>
 #include <QWidget>
@@ -77,7 +84,12 @@ struct RecordingState {
   ByteBlock RecChunk2;
   HeaderBlock RecHeader2;
   uint32_t ChunkBytes = 0;          // a tenth of a second in the recording format
+  DeviceId StopDevice = 0;          // the input stopped last: its two notifications end the stop
 };
+
+// The room a take starts with, from the rate of the sound before the record start: 180 times
+// that rate, never more than limit or the largest sound.
+uint32_t RecCapacityFor(int32_t rateBefore, uint64_t limit);
 
 struct AnalysisState {
   int32_t FftSizeExp = 0;
@@ -241,9 +253,12 @@ class FormMain : public QWidget, public DeviceEventHandler {
   void StopPlayback();
   void CloseOutput();
   void OnWomDone(const DeviceNotification& n) override;
-  // A device that went away: a recording stops with what it has, a playback stops where it
-  // was; either way the user is told.
+  // A device that went away (or an input that overran): a recording stops with what it has,
+  // or, when nothing came, fails as a start; a playback stops where it was. Either way the
+  // user is told.
   void OnDeviceLost(const DeviceNotification& n) override;
+  void OnInputLost(const DeviceNotification& n);
+  void OnOutputLost(const DeviceNotification& n);
   // Stops a recording and a playback and closes both devices when the window closes.
   void Shutdown();
 
@@ -360,8 +375,10 @@ class FormMain : public QWidget, public DeviceEventHandler {
   bool Allocate(HeaderBlock& block, const char* name) { return block.Allocate(name, fault_); }
   // Shows a device's error text for a failed call under caption.
   void DeviceError(AudioResult result, const char* caption);
-  // Appends a recorded chunk to the take; a take that cannot grow stops the recording.
-  void AppendChunk(std::span<const uint8_t> chunk);
+  // The first notification after a stop: the take becomes the current sound.
+  void FinishTake();
+  // A chunk the take could not hold: the recording stops, keeping everything, and says why.
+  void StopTakeThatCannotGrow(RecordingBuffer::Appended why);
   // After a failed open or start of the input: the device gives its buffers back and is
   // closed, and the second buffer and its header are released.
   void UndoOpenInput();

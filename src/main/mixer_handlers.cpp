@@ -79,8 +79,20 @@ bool FormMain::ResizeMixBuffer(size_t bytes) {
   if (!Allocate(grown, bytes, "MixBuffer")) return false;
   std::copy_n(Mixer.MixBuffer.data.get(), std::min(bytes, Mixer.MixBuffer.size), grown.data.get());
   Mixer.MixBuffer = std::move(grown);
-  // A tone that is the current sound moves with its buffer.
-  if (Sound.SoundSetAside) SetSoundAside();
+  // A tone that is the current sound moves with its buffer, and is no longer than it: its
+  // size and play range follow a shorter buffer (a longer one adds only silence after it).
+  if (Sound.SoundSetAside) {
+    SetSoundAside();
+    if (static_cast<size_t>(std::max(Sound.WaveDataSize, 0)) > bytes) {
+      Sound.WaveDataSize = static_cast<int32_t>(bytes);
+      const uint32_t before = Sound.FramePos;
+      ClampPlayRange();
+      if (Sound.FramePos != before) {
+        PlayScrollBar->SetPosition(static_cast<int>(Sound.FramePos));
+        RedrawAll();
+      }
+    }
+  }
   return true;
 }
 

@@ -1,8 +1,7 @@
 // Playback: "再生" plays the current sound from the frame position to its end as one buffer
 // through the output device, and stops it again. While it plays, a 200 ms timer asks the
 // device how far it has got and analyses the frame there, so the views follow the sound.
-// The tone mixer plays its tone through PlayBuffer too. Also here: the shut-down and the two
-// volume buttons.
+// The tone mixer plays its tone through PlayBuffer too.
 //
 // IgnoreNextDone is the one handshake: a stop the program makes itself is followed by one
 // "done" from the device, which must not be taken for the natural end of a later playback.
@@ -67,8 +66,10 @@ bool FormMain::PlayBuffer(const uint8_t* sound, uint32_t start, uint32_t end) {
     return true;
   }
   CloseOutput();
-  DeviceError(r, "wave");
+  // The timer stops before the box: the box's event loop would tick it, and a tick on the
+  // closed device would raise a second box.
   Timer1.SetEnabled(false);
+  DeviceError(r, "wave");
   return false;
 }
 
@@ -149,14 +150,17 @@ void FormMain::Timer1Timer() {
                  Sound.RecChannels, Sound.RecBits, PaintBoxGra, PaintBoxFft);
     PlayScrollBar->SetPosition(static_cast<int>(pos));
   }
-  if (pos == size) {
-    // The whole sound has been heard before the device said so: stop here and show the last
-    // whole frame; the device's "done" that follows is swallowed.
+  // The whole sound has been heard, up to a last part of a sample frame that has no sound of
+  // its own (the device counts it as played with the frames before it).
+  if (reached >= size) {
+    // Heard before the device said so: stop here and show the last whole frame; the
+    // device's "done" that follows is swallowed.
     Timer1.SetEnabled(false);
     Devices.IgnoreNextDone = true;
     StopPlayback();
-    if (size >= frame) {
-      const auto last = static_cast<uint32_t>(size - frame);
+    const uint64_t whole = size - size % frameBytes;
+    if (whole >= frame) {
+      const auto last = static_cast<uint32_t>(whole - frame);
       AnalyzeFrame(Analysis.FftSize, Sound.WaveData, Sound.Bytes().size(), last, Sound.RecChannels,
                    Sound.RecBits, PaintBoxGra, PaintBoxFft);
       PlayScrollBar->SetPosition(static_cast<int>(last) - 1);
@@ -191,42 +195,10 @@ void FormMain::OnWomDone(const DeviceNotification& n) {
   }
 }
 
-void FormMain::OnDeviceLost(const DeviceNotification& n) {
-  if (closed_) return;
-  if (n.event == DeviceEvent::InputLost) {
-    if (!Devices.Recording || !Devices.hWaveIn || n.device != Devices.hWaveIn->Id()) return;
-    // The lost device hands both buffers back at the stop, so the take ends as usual.
-    RecordToggle();
-    MessageBox(AudioErrorText(n.reason) + "\n録音を止めました。ここまでの録音は残っています。",
-               "ERROR");
-    return;
-  }
+void FormMain::OnOutputLost(const DeviceNotification& n) {
   if (!Devices.Playing || !Devices.hWaveOut || n.device != Devices.hWaveOut->Id()) return;
   PlayToggle();   // stops where the sound had got to
   MessageBox(AudioErrorText(n.reason) + "\n再生を止めました。", "ERROR");
-}
-
-void FormMain::ButtonPlayLevelClick() {
-  if (Devices.Playing || Devices.Recording) return;
-  StartVolumeControl(kPlaybackLevelsCommand);
-}
-
-void FormMain::StartVolumeControl(const char* commandLine) {
-  if (services_.StartProgram(commandLine)) return;
-  MessageBox("音量を調節するプログラム (pavucontrol) を起動できません。インストールされているか確かめてください。",
-             "ERROR");
-}
-
-void FormMain::Shutdown() {
-  Devices.Closing = true;
-  if (Devices.Recording && Devices.InputRunning) RecordToggle();
-  if (Devices.Playing) StopPlayback();
-  if (Devices.InputOpen || Devices.HasSound) {
-    if (Devices.HasSound) CloseOutput();
-    if (Devices.InputOpen) CloseInput();
-    ReleaseSound();
-  }
-  FreeFftArrays(Analysis.Fft);
 }
 
 }  // namespace tonamira

@@ -3,11 +3,15 @@
 // comes back is handed to the device again at once and appended to the take; the chunks of
 // the first buffer are analysed as they arrive, so the views follow the singer live.
 // "録音停止" stops the device; the two notifications that follow end the handshake, and the
-// take becomes the current sound.
+// take becomes the current sound. The two are known by the device that was stopped, and the
+// first is marked taken before anything can show a box: a box runs an event loop, which may
+// deliver the second while the first is still being handled.
 //
-// The take keeps every chunk (the recording buffer grows; it never starts over). A take that
-// reaches the largest sound the program holds, or finds no memory to grow, stops itself and
-// keeps what it has; so does a take whose input device goes away.
+// The take keeps every chunk (the recording buffer grows in place; it never starts over). A
+// take that reaches the largest sound the program holds, or finds no memory to grow, stops
+// itself and keeps what it has; so does a take whose input device goes away or overruns. An
+// input that goes before it gave any sound (a start the server refused or never answered) is
+// a start that failed.
 
 #include <QString>
 
@@ -28,8 +32,12 @@ uint32_t ChunkBytesOf(const WaveFormat& format, double seconds) {
 
 }  // namespace
 
-void FormMain::DeviceError(AudioResult result, const char* caption) {
-  MessageBox(AudioErrorText(result), caption);
+uint32_t RecCapacityFor(int32_t rateBefore, uint64_t limit) {
+  // 180 times the rate of the sound before the start (90 s of 16-bit mono at that rate), in
+  // 64 bits: a file's rate can be anything up to 2^31, and the room is never more than a take
+  // may hold.
+  const uint64_t room = static_cast<uint64_t>(std::max(rateBefore, 0)) * 180u;
+  return static_cast<uint32_t>(std::min({room, limit, kMaxSoundBytes}));
 }
 
 void FormMain::RecButtonClick() { RecordToggle(); }
@@ -42,6 +50,8 @@ void FormMain::RecordToggle() {
     // notifications finish the take (OnWimData).
     Devices.Recording = false;
     Devices.RecStopRequested = true;
+    Devices.RecStopDone = false;
+    Recording.StopDevice = Devices.hWaveIn ? Devices.hWaveIn->Id() : 0;
     CloseInput();
     Devices.HasSound = true;
     return;
@@ -52,9 +62,10 @@ void FormMain::RecordToggle() {
   RestoreSetAsideForRelease();
   ReleaseDevicesAndSound();
   Sound.RecPos = 0;
-  Recording.RecCapacity = static_cast<uint32_t>(std::max(Sound.RecRate, 0)) * 180u;
+  Recording.RecCapacity = RecCapacityFor(Sound.RecRate, Recording.RecLimit);
   Recording.RecBuffer = RecordingBuffer(Recording.RecCapacity, Recording.RecLimit);
   Devices.RecStopRequested = false;
+  Devices.RecStopDone = false;
   Devices.InputRunning = true;
   Devices.Recording = true;
   Devices.DetectionDrivesMixer = true;
@@ -93,8 +104,17 @@ void FormMain::AbandonRecordStart() {
   Devices.RecStopDone = false;
   RecButton->SetCaption(QString::fromUtf8("録音"));
   RecButton->show();
-  // What is left is the silent first buffer: shown, but not a sound to play or save.
-  ResetPlayRange();
+  // The old sound went at the start, and the silent first buffer is not a sound to play or
+  // save: the window holds none, as after a file that could not be read.
+  ReleaseSound();
+  Recording.RecBuffer.Take();
+  Sound.WaveDataSize = 0;
+  Sound.RecPos = 0;
+  Sound.FramePos = 0;
+  Devices.HasSound = false;
+  PlayScrollBar->SetPosition(0);
+  PlayScrollBar->SetMax(0);
+  RedrawAll();
 }
 
 bool FormMain::OpenInput(uint32_t chunkBytes) {
@@ -184,24 +204,14 @@ void FormMain::CloseInput() {
 void FormMain::OnWimData(const DeviceNotification& n) {
   if (closed_) return;
 
-  if (Devices.RecStopRequested) {
+  if (Devices.RecStopRequested && n.device == Recording.StopDevice) {
     // One of the two notifications that follow a stop. Their buffers are not part of the
     // take, and their headers are not looked at: the second one is already released.
     if (!Devices.RecStopDone) {
-      Sound.OwnedWaveData = Recording.RecBuffer.Take();
-      Sound.WaveData = Sound.OwnedWaveData.data.get();
-      Sound.WaveDataSize = static_cast<int32_t>(Sound.RecPos);
-      RecButton->show();
-      Devices.Recording = false;
-      RecButton->SetCaption(QString::fromUtf8("録音"));
-      ResetPlayRange();
+      // Marked first: making the take current may show a box, whose event loop may deliver
+      // the second notification before this one is done.
       Devices.RecStopDone = true;
-      // The views show the last frame of the take; the position itself stays at 0.
-      const int64_t last = static_cast<int64_t>(Sound.WaveDataSize) -
-                           static_cast<int64_t>(Analysis.FftSize) * Sound.WaveFormat.nBlockAlign;
-      Sound.FramePos = last > 0 ? static_cast<uint32_t>(last) : 0u;
-      RedrawAll();
-      Sound.FramePos = 0;
+      FinishTake();
     } else {
       Devices.RecStopDone = false;
       Devices.RecStopRequested = false;
@@ -211,29 +221,50 @@ void FormMain::OnWimData(const DeviceNotification& n) {
 
   if (!Devices.InputRunning || !Devices.hWaveIn || n.device != Devices.hWaveIn->Id()) return;
   WaveHeader& header = *n.header;
-  // Back to the device before its data is used, so that it always has a buffer to fill.
-  Devices.hWaveIn->AddBuffer(header);
   const std::span<const uint8_t> chunk(header.data, std::min(n.bytesRecorded, header.bufferLength));
-  if (&header == Sound.PlayHeader.get()) {
-    AnalyzeFrame(Analysis.FftSize, chunk.data(), chunk.size(), 0, Sound.WaveFormat.nChannels,
-                 Sound.WaveFormat.wBitsPerSample, PaintBoxGra, PaintBoxFft);
-  }
-  AppendChunk(chunk);
-}
-
-void FormMain::AppendChunk(std::span<const uint8_t> chunk) {
-  const RecordingBuffer::Appended a = Recording.RecBuffer.Append(chunk, fault_);
-  if (a == RecordingBuffer::Appended::Done) {
-    Sound.RecPos = static_cast<uint32_t>(Recording.RecBuffer.size());
-    // The bar's range follows a take that outgrows the first stretch of room.
-    if (Sound.RecPos > static_cast<uint32_t>(PlayScrollBar->Max()))
-      PlayScrollBar->SetMax(static_cast<int>(Sound.RecPos));
-    PlayScrollBar->SetPosition(static_cast<int>(Sound.RecPos));
+  // The chunk goes into the take before the buffer goes back: the device may fill it again at
+  // once (from what it kept while the window was busy). Then back to the device before
+  // anything else, so that it always has a buffer to fill.
+  const uint64_t at = Recording.RecBuffer.size();
+  const RecordingBuffer::Appended appended = Recording.RecBuffer.Append(chunk, fault_);
+  Devices.hWaveIn->AddBuffer(header);
+  if (appended != RecordingBuffer::Appended::Done) {
+    StopTakeThatCannotGrow(appended);
     return;
   }
-  // The take cannot grow: it stops here and keeps everything recorded so far.
+  Sound.RecPos = static_cast<uint32_t>(Recording.RecBuffer.size());
+  // The chunks of the first buffer are analysed, from their copy in the take.
+  if (&header == Sound.PlayHeader.get()) {
+    AnalyzeFrame(Analysis.FftSize, Recording.RecBuffer.data() + at, chunk.size(), 0,
+                 Sound.WaveFormat.nChannels, Sound.WaveFormat.wBitsPerSample, PaintBoxGra,
+                 PaintBoxFft);
+  }
+  // The bar's range follows a take that outgrows the first stretch of room.
+  if (Sound.RecPos > static_cast<uint32_t>(PlayScrollBar->Max()))
+    PlayScrollBar->SetMax(static_cast<int>(Sound.RecPos));
+  PlayScrollBar->SetPosition(static_cast<int>(Sound.RecPos));
+}
+
+void FormMain::FinishTake() {
+  Sound.OwnedWaveData = Recording.RecBuffer.Take();
+  Sound.WaveData = Sound.OwnedWaveData.data.get();
+  Sound.WaveDataSize = static_cast<int32_t>(Sound.RecPos);
+  RecButton->show();
+  Devices.Recording = false;
+  RecButton->SetCaption(QString::fromUtf8("録音"));
+  ResetPlayRange();
+  // The views show the last frame of the take; the position itself stays at 0.
+  const int64_t last = static_cast<int64_t>(Sound.WaveDataSize) -
+                       static_cast<int64_t>(Analysis.FftSize) * Sound.WaveFormat.nBlockAlign;
+  Sound.FramePos = last > 0 ? static_cast<uint32_t>(last) : 0u;
+  RedrawAll();
+  Sound.FramePos = 0;
+}
+
+void FormMain::StopTakeThatCannotGrow(RecordingBuffer::Appended why) {
+  // The take stops here and keeps everything recorded so far.
   RecordToggle();
-  if (a == RecordingBuffer::Appended::Full) {
+  if (why == RecordingBuffer::Appended::Full) {
     MessageBox(
         "録音できる長さの上限に達したので、録音を止めました。ここまでの録音は残っています。",
         "録音");
@@ -242,9 +273,20 @@ void FormMain::AppendChunk(std::span<const uint8_t> chunk) {
   }
 }
 
-void FormMain::ButtonRecLevelClick() {
-  if (Devices.Playing || Devices.Recording) return;
-  StartVolumeControl(kRecordingLevelsCommand);
+void FormMain::OnInputLost(const DeviceNotification& n) {
+  if (!Devices.Recording || !Devices.hWaveIn || n.device != Devices.hWaveIn->Id()) return;
+  if (Recording.RecBuffer.size() == 0) {
+    // Nothing came before the input went: the start failed, and is undone as one that
+    // failed at once.
+    UndoOpenInput();
+    AbandonRecordStart();
+    DeviceError(n.reason, "ERROR");
+    return;
+  }
+  // The lost device hands both buffers back at the stop, so the take ends as usual.
+  RecordToggle();
+  MessageBox(AudioErrorText(n.reason) + "\n録音を止めました。ここまでの録音は残っています。",
+             "ERROR");
 }
 
 }  // namespace tonamira

@@ -100,6 +100,18 @@ void FormMain::FormCreate() {
   Analysis.VoiceprintBins = DisplayBins(Analysis.FftSize, Sound.RecRate, Display.MaxDisplayFreq);
 }
 
+void FormMain::Shutdown() {
+  Devices.Closing = true;
+  if (Devices.Recording && Devices.InputRunning) RecordToggle();
+  if (Devices.Playing) StopPlayback();
+  if (Devices.InputOpen || Devices.HasSound) {
+    if (Devices.HasSound) CloseOutput();
+    if (Devices.InputOpen) CloseInput();
+    ReleaseSound();
+  }
+  FreeFftArrays(Analysis.Fft);
+}
+
 void FormMain::FormClose() {
   if (closed_) return;
   // From here on the devices' notifications still on their way change nothing.

@@ -3,8 +3,11 @@
 // platform services that records every call and answers from queues.
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QMetaObject>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +30,14 @@ inline QApplication& App() {
   return *app;
 }
 
+// Runs a nested event loop, as a modal box does, until everything queued before it has been
+// delivered (what those deliveries queue in turn waits for the next loop).
+inline void RunQueuedEvents() {
+  QEventLoop loop;
+  QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+  loop.exec();
+}
+
 struct ServiceCall {
   std::string kind;     // "MessageBox", "ShowMessage", "Confirm", "Open", "Save", "Start"
   std::string text;
@@ -40,15 +51,21 @@ class ScriptedServices final : public Services {
   std::deque<ConfirmAnswer> confirmAnswers;
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<bool> startAnswers;
+  // What happens while a box is shown: a real box runs an event loop until it is answered,
+  // in which notifications and timer ticks reach the window (nothing, when empty).
+  std::function<void()> whileShown;
 
   void MessageBox(const std::string& text, const std::string& caption) override {
     calls.push_back({"MessageBox", text, caption});
+    Shown();
   }
   void ShowMessage(const std::string& text) override {
     calls.push_back({"ShowMessage", text, kApplicationTitle});
+    Shown();
   }
   ConfirmAnswer Confirm(const std::string& text) override {
     calls.push_back({"Confirm", text, "確認"});
+    Shown();
     return Next(confirmAnswers, ConfirmAnswer::Cancel);
   }
   std::optional<std::string> OpenFileName(const std::string& filter) override {
@@ -73,6 +90,9 @@ class ScriptedServices final : public Services {
   }
 
  private:
+  void Shown() {
+    if (whileShown) whileShown();
+  }
   template <typename T>
   static T Next(std::deque<T>& queue, T fallback) {
     if (queue.empty()) return fallback;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devices/device_notification.h"
+#include "devices/qt_poster.h"
 #include "devices/sim_audio.h"
 #include "main/form_main.h"
 #include "support/wav_bytes.h"
@@ -41,6 +42,47 @@ struct Window {
   void Open(const std::string& path) {
     services.fileAnswers.push_back(path);
     form.OpenClick();
+  }
+};
+
+// A window whose device notifications travel through the Qt event loop, as in the program,
+// and whose boxes run a nested event loop, as real boxes do: notifications queued before a
+// box is shown are delivered inside it, and so is a tick of a running Timer1. Time still
+// passes for the devices only in Advance.
+struct LoopWindow {
+  // Counts the notifications on their way to the window.
+  struct Counter final : DeviceEventHandler {
+    FormMain* form = nullptr;
+    size_t delivered = 0;
+    void OnWimData(const DeviceNotification& n) override { ++delivered, form->OnWimData(n); }
+    void OnWomDone(const DeviceNotification& n) override { ++delivered, form->OnWomDone(n); }
+    void OnDeviceLost(const DeviceNotification& n) override { ++delivered, form->OnDeviceLost(n); }
+  };
+  ScriptedServices services;
+  SimAudio sim;
+  QObject context;
+  Counter counter;
+  QtQueuedPoster poster{&context, counter};
+  FormMain form;
+  explicit LoopWindow(AllocationFault fault = {})
+      : form((App(), services), sim, &poster, std::move(fault)) {
+    counter.form = &form;
+    services.whileShown = [this] {
+      RunQueuedEvents();
+      if (form.Timer1.Enabled()) form.Timer1.Fire();
+    };
+  }
+  // Runs the event loop until no more notifications arrive.
+  void Deliver() {
+    size_t before = 0;
+    do {
+      before = counter.delivered;
+      RunQueuedEvents();
+    } while (counter.delivered != before);
+  }
+  void Advance(uint64_t microseconds) {
+    sim.Advance(microseconds);
+    Deliver();
   }
 };
 
