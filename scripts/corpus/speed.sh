@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times the precise tracker against aubiopitch's yinfft on the same 10-minute file, with the
 # same frame (2048) and hop (1024), side by side in one hyperfine run (the window's method
-# is timed too, for reference). The file is the dev corpus's instrument recordings joined
-# and looped to 600 s, 16-bit mono 44100 Hz.
+# is timed too, for reference, and the live trace's form with its own hop of 256, four times
+# the frames). The file is the dev corpus's instrument recordings joined and looped to
+# 600 s, 16-bit mono 44100 Hz.
 #
 #   scripts/corpus/speed.sh [CORPUS_DIR] [TONAMIRA_CLI]
 set -euo pipefail
@@ -22,5 +23,6 @@ fi
 hyperfine -N --warmup 1 --runs "${RUNS:-10}" --export-markdown "$corpus/speed.md" \
   "$cli analyze $ten --method precise --frame 2048 --hop 1024" \
   "aubiopitch -i $ten -p yinfft -B 2048 -H 1024" \
-  "$cli analyze $ten --method window --frame 2048 --hop 1024"
+  "$cli analyze $ten --method window --frame 2048 --hop 1024" \
+  "$cli analyze $ten --method live"
 cat "$corpus/speed.md"
