@@ -112,6 +112,7 @@ struct Window final : DeviceEventHandler {
   InputDevice* input = nullptr;
   OutputDevice* output = nullptr;
   bool handBack = true;
+  std::vector<WaveHeader*> held;   // buffers not handed back (while handBack is false)
   std::vector<Chunk> chunks;
   std::vector<DeviceNotification> dones;
   std::vector<int64_t> doneMs;
@@ -122,7 +123,8 @@ struct Window final : DeviceEventHandler {
     Chunk c{MonotonicMs(), {n.header->data, n.header->data + n.bytesRecorded}, 0};
     if (output != nullptr) output->Position(c.outputPosition);
     chunks.push_back(std::move(c));
-    if (handBack && input != nullptr) input->AddBuffer(*n.header);
+    if (!handBack) held.push_back(n.header);
+    else if (input != nullptr) input->AddBuffer(*n.header);
   }
   void OnWomDone(const DeviceNotification& n) override {
     dones.push_back(n);
