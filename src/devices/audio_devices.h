@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "devices/audio_result.h"
 #include "devices/device_notification.h"
@@ -19,6 +20,24 @@
 #include "sound/wave_format.h"
 
 namespace tonamira {
+
+// Every byte an input takes in, in order and once, as it comes in fragments of at most
+// kTapFragmentMs: for a view that follows the input more closely than the window's chunks do.
+// It sees the same sound the buffers get, and changes nothing of what they get.
+//
+// Started runs in Start, on the caller's thread; Tapped on the device's own thread (the
+// sound server's for the real devices) with the device's lock held: it must return quickly,
+// never block and never call the device.
+class InputTap {
+ public:
+  virtual ~InputTap() = default;
+  // A new stream begins in format (every Start that starts one).
+  virtual void Started(const WaveFormat& format) = 0;
+  // The next bytes of the stream: whole sample frames.
+  virtual void Tapped(std::span<const uint8_t> bytes) = 0;
+};
+
+inline constexpr int kTapFragmentMs = 20;
 
 class InputDevice {
  public:
@@ -46,6 +65,9 @@ class InputDevice {
   virtual AudioResult Reset() = 0;
   // Refused (StillPlaying) while buffers are queued.
   virtual AudioResult Close() = 0;
+  // Where the input's sound is tapped from the next Start on (nullptr: nowhere); the tap
+  // must outlive the device. A device that records nothing never calls it.
+  virtual void SetTap(InputTap* tap) { (void)tap; }
 
  private:
   DeviceId id_;

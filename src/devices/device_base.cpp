@@ -88,6 +88,7 @@ AudioResult InputDeviceBase::Start() {
   // Started before the stream is asked for: a stream refused at once is a loss like any
   // other.
   started_ = true;
+  if (tap_ != nullptr) tap_->Started(format_);
   if (const AudioResult r = BeginStream(); r != AudioResult::Ok) {
     started_ = false;
     lossPending_ = false;
@@ -127,8 +128,18 @@ AudioResult InputDeviceBase::Close() {
   return Leave(call, AudioResult::Ok);
 }
 
+void InputDeviceBase::SetTap(InputTap* tap) {
+  Guard g(lock_);
+  tap_ = tap;
+}
+
 void InputDeviceBase::TakeIn(const uint8_t* bytes, size_t n) {
   if (!Taking() || n == 0) return;
+  if (tap_ != nullptr) {
+    const size_t fragment = std::max<size_t>(BytesOfMs(format_, kTapFragmentMs), format_.nBlockAlign);
+    for (size_t at = 0; at < n; at += fragment)
+      tap_->Tapped(std::span<const uint8_t>(bytes + at, std::min(fragment, n - at)));
+  }
   if (!queue_.Take(bytes, n)) MarkLost(AudioResult::Overrun);
 }
 

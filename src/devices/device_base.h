@@ -45,6 +45,7 @@ class InputDeviceBase : public InputDevice {
   AudioResult Start() final;
   AudioResult Reset() final;
   AudioResult Close() final;
+  void SetTap(InputTap* tap) final;
 
  protected:
   InputDeviceBase(DeviceId id, DeviceLock& lock, int keepMs = kInputKeepMs);
@@ -62,8 +63,8 @@ class InputDeviceBase : public InputDevice {
   virtual AudioResult Leave(DeviceCall, AudioResult result) { return result; }
 
   // ---- for the backend, with the lock held
-  // Sound that came in, in the open format. Beyond what the device can keep, the rest is
-  // dropped and the device stops as lost (Overrun).
+  // Sound that came in, in the open format: to the tap, then into the buffers. Beyond what
+  // the device can keep, the rest is dropped and the device stops as lost (Overrun).
   void TakeIn(const uint8_t* bytes, size_t n);
   // The input went away (or overran). It takes nothing more in; the loss is posted once what
   // it kept has gone into buffers, so a take is continuous up to the loss.
@@ -79,6 +80,7 @@ class InputDeviceBase : public InputDevice {
 
   DeviceLock& lock_;
   int keepMs_;
+  InputTap* tap_ = nullptr;
   InputBufferQueue queue_;
   NotificationPoster* poster_ = nullptr;
   WaveFormat format_;

@@ -240,6 +240,79 @@ TEST(SimRecording, SoundThatComesWhileTheWindowHoldsItsBuffersIsKept) {
   }
 }
 
+// Collects what an input taps.
+struct Tap final : InputTap {
+  std::vector<WaveFormat> starts;
+  std::vector<int16_t> samples;
+  size_t largestFragment = 0;
+  void Started(const WaveFormat& format) override { starts.push_back(format); }
+  void Tapped(std::span<const uint8_t> bytes) override {
+    largestFragment = std::max(largestFragment, bytes.size());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) samples.push_back(SampleAt(bytes.data(), i / 2));
+  }
+};
+
+TEST(SimRecording, TheTapGetsEverySampleOnceInOrderInSmallFragments) {
+  struct Case {
+    const char* name;
+    uint64_t heldFor;   // the window holds its buffers this long after the first two
+  };
+  for (const Case c : {Case{"the window keeping up", 0}, Case{"a busy window", 1500 * kMs}}) {
+    SCOPED_TRACE(c.name);
+    Tap tap;
+    SimAudio sim;
+    ManualPoster poster;
+    sim.SetSignal(FrameTag);
+    auto input = sim.CreateInput();
+    input->SetTap(&tap);
+    Buffer first(8820, 1), second(8820, 2);
+    ASSERT_EQ(input->Open(Pcm(16, 44100, 1), poster), AudioResult::Ok);
+    for (Buffer* b : {&first, &second}) {
+      ASSERT_EQ(input->Prepare(b->header), AudioResult::Ok);
+      ASSERT_EQ(input->AddBuffer(b->header), AudioResult::Ok);
+    }
+    ASSERT_EQ(input->Start(), AudioResult::Ok);
+    struct Readd final : DeviceEventHandler {
+      InputDevice* in = nullptr;
+      std::vector<int16_t> recorded;
+      void OnWimData(const DeviceNotification& n) override {
+        for (size_t i = 0; i < n.bytesRecorded / 2; ++i) recorded.push_back(SampleAt(n.header->data, i));
+        in->AddBuffer(*n.header);
+      }
+      void OnWomDone(const DeviceNotification&) override {}
+      void OnDeviceLost(const DeviceNotification&) override {}
+    } window;
+    window.in = input.get();
+    sim.Advance(200 * kMs + c.heldFor);
+    for (int step = 0; step < 30; ++step) {
+      poster.DeliverAll(window);
+      sim.Advance(100 * kMs);
+    }
+    poster.DeliverAll(window);
+    // Every sample taken in, in order, once: as many as time has brought.
+    ASSERT_EQ(tap.samples.size(), static_cast<size_t>(sim.Now() * 441 / 10'000));
+    for (size_t i = 0; i < tap.samples.size(); ++i) ASSERT_EQ(tap.samples[i], FrameTag(i, 0)) << i;
+    EXPECT_LE(tap.largestFragment, 882u * 2u) << "fragments of at most 20 ms";
+    ASSERT_EQ(tap.starts.size(), 1u);
+    EXPECT_EQ(tap.starts[0].nSamplesPerSec, 44100u);
+    // What the buffers got is the same sound.
+    ASSERT_LE(window.recorded.size(), tap.samples.size());
+    EXPECT_TRUE(std::equal(window.recorded.begin(), window.recorded.end(), tap.samples.begin()));
+    // A new start is a new stream from its first sample.
+    ASSERT_EQ(input->Reset(), AudioResult::Ok);
+    poster.Take();
+    poster.Take();
+    const size_t before = tap.samples.size();
+    input->AddBuffer(first.header);
+    ASSERT_EQ(input->Start(), AudioResult::Ok);
+    sim.Advance(50 * kMs);
+    ASSERT_EQ(tap.starts.size(), 2u);
+    ASSERT_GT(tap.samples.size(), before);
+    EXPECT_EQ(tap.samples[before], FrameTag(0, 0));
+    input->Reset();
+  }
+}
+
 // --- recording: a reset hands every queued buffer back ----------------------------------
 
 struct ResetCase {
