@@ -6,6 +6,7 @@
 // Ranges are in semitones on the reference's scale: fractional MIDI numbers, 69 + 12 log2(hz
 // / a4), so 69 is the reference A4 and each whole number a note of the grid.
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -13,7 +14,7 @@
 
 namespace tonamira {
 
-struct SemitoneRange {
+struct MidiSpan {
   double low = 0.0;
   double high = 0.0;
   double centre() const { return 0.5 * (low + high); }
@@ -41,7 +42,7 @@ class FollowingRange {
   static constexpr double kTimeConstantSeconds = 0.4;
 
   // Starts following, from `initial` (by default G3 .. G4, the middle of the singing voices).
-  explicit FollowingRange(SemitoneRange initial = {55.0, 67.0});
+  explicit FollowingRange(MidiSpan initial = {55.0, 67.0});
 
   // One drawn frame, elapsedSeconds after the last: moves the range towards the voiced
   // points among `points` (in time order) of the last kRecentSeconds before the latest
@@ -49,16 +50,25 @@ class FollowingRange {
   // point is voiced, or when no time has elapsed.
   void Follow(std::span<const LivePoint> points, double a4Hz, double elapsedSeconds);
 
+  // A stretch looked at as a whole (browsing a sound): the range goes at once to where it
+  // covers the voiced points among `points` as Follow would make it cover the recent ones.
+  // Nothing moves while fixed or when none is voiced.
+  void Cover(std::span<const LivePoint> points, double a4Hz);
+
   // The user fixed the range (dragged or zoomed it): it stays at `range` until Release.
-  void Fix(SemitoneRange range);
+  void Fix(MidiSpan range);
   // Follows the voice again, moving on from where the range is.
   void Release() { fixed_ = false; }
 
   bool fixed() const { return fixed_; }
-  SemitoneRange range() const { return range_; }
+  MidiSpan range() const { return range_; }
 
  private:
-  SemitoneRange range_;
+  // The range the voiced points from sinceSeconds on ask for: their median at the centre,
+  // kCoveredShare of them inside with kMarginSemitones to spare, kMinSpan .. kMaxSpan wide.
+  std::optional<MidiSpan> Target(std::span<const LivePoint> points, double a4Hz, double sinceSeconds);
+
+  MidiSpan range_;
   bool fixed_ = false;
   std::vector<double> recent_;  // scratch: the recent pitches, then their distances
 };

@@ -25,9 +25,9 @@ double ClampReferenceA4(double a4Hz) {
 
 CentsBand CentsBandOf(double cents) {
   const double off = std::abs(cents);
-  if (off <= kInTuneCents) return CentsBand::kGreen;
-  if (off <= kNearlyInTuneCents) return CentsBand::kYellow;
-  return CentsBand::kRed;  // also NaN, for which both comparisons fail
+  if (off <= kInTuneCents) return CentsBand::Green;
+  if (off <= kNearlyInTuneCents) return CentsBand::Yellow;
+  return CentsBand::Red;  // also NaN, for which both comparisons fail
 }
 
 NoteReading ReadNote(double hz, double a4Hz) {

@@ -19,9 +19,9 @@ double ClampReferenceA4(double a4Hz);
 // The colour of the cents bar. The boundaries belong to the inner band: a deviation of
 // exactly 10 cents either way is green, exactly 25 cents yellow.
 enum class CentsBand {
-  kGreen,   // |cents| <= 10: in tune
-  kYellow,  // 10 < |cents| <= 25
-  kRed,     // |cents| > 25 (and a deviation that is not a number)
+  Green,   // |cents| <= 10: in tune
+  Yellow,  // 10 < |cents| <= 25
+  Red,     // |cents| > 25 (and a deviation that is not a number)
 };
 CentsBand CentsBandOf(double cents);
 
@@ -32,7 +32,7 @@ struct NoteReading {
   double cents = 0.0;      // the pitch against that note, -50 .. +50
   int32_t shownCents = 0;  // the cents as the read-out shows them: whole, rounded half to even
   std::string centsText;   // "+12", "-3", "0" (no sign on zero)
-  CentsBand band = CentsBand::kRed;  // CentsBandOf(shownCents): the colour agrees with the
+  CentsBand band = CentsBand::Red;  // CentsBandOf(shownCents): the colour agrees with the
                                      // number beside it ("+10" is green, "+11" yellow)
 };
 

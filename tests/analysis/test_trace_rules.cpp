@@ -26,12 +26,12 @@ TEST(CentsBand, GreenToTenYellowToTwentyFiveRedBeyond) {
     double cents;
     CentsBand band;
   } cases[] = {
-      {0.0, CentsBand::kGreen},     {9.99, CentsBand::kGreen},   {10.0, CentsBand::kGreen},
-      {-10.0, CentsBand::kGreen},   {10.001, CentsBand::kYellow}, {-10.001, CentsBand::kYellow},
-      {25.0, CentsBand::kYellow},   {-25.0, CentsBand::kYellow}, {25.001, CentsBand::kRed},
-      {-25.001, CentsBand::kRed},   {50.0, CentsBand::kRed},     {-1200.0, CentsBand::kRed},
-      {std::numeric_limits<double>::quiet_NaN(), CentsBand::kRed},
-      {std::numeric_limits<double>::infinity(), CentsBand::kRed},
+      {0.0, CentsBand::Green},     {9.99, CentsBand::Green},   {10.0, CentsBand::Green},
+      {-10.0, CentsBand::Green},   {10.001, CentsBand::Yellow}, {-10.001, CentsBand::Yellow},
+      {25.0, CentsBand::Yellow},   {-25.0, CentsBand::Yellow}, {25.001, CentsBand::Red},
+      {-25.001, CentsBand::Red},   {50.0, CentsBand::Red},     {-1200.0, CentsBand::Red},
+      {std::numeric_limits<double>::quiet_NaN(), CentsBand::Red},
+      {std::numeric_limits<double>::infinity(), CentsBand::Red},
   };
   for (const auto& c : cases) EXPECT_EQ(CentsBandOf(c.cents), c.band) << c.cents;
 }
@@ -44,27 +44,27 @@ TEST(ReadNote, NoteCentsTextAndColourOnTheReference) {
     const char* text;
     CentsBand band;
   } cases[] = {
-      {440.0, 440.0, "A4", 69, "0", CentsBand::kGreen},
-      {At(69, 12.0), 440.0, "A4", 69, "+12", CentsBand::kYellow},
-      {At(69, -0.4), 440.0, "A4", 69, "0", CentsBand::kGreen},  // never "-0"
+      {440.0, 440.0, "A4", 69, "0", CentsBand::Green},
+      {At(69, 12.0), 440.0, "A4", 69, "+12", CentsBand::Yellow},
+      {At(69, -0.4), 440.0, "A4", 69, "0", CentsBand::Green},  // never "-0"
       // The colour goes with the whole cents shown: 10.4 shows "+10", green; 10.6 "+11".
-      {At(69, 10.4), 440.0, "A4", 69, "+10", CentsBand::kGreen},
-      {At(69, 10.6), 440.0, "A4", 69, "+11", CentsBand::kYellow},
-      {At(69, 10.5), 440.0, "A4", 69, "+10", CentsBand::kGreen},  // half to even
-      {At(69, -25.4), 440.0, "A4", 69, "-25", CentsBand::kYellow},
-      {At(69, -25.6), 440.0, "A4", 69, "-26", CentsBand::kRed},
-      {At(69, 49.8), 440.0, "A4", 69, "+50", CentsBand::kRed},
-      {At(60, -30.0), 440.0, "C4", 60, "-30", CentsBand::kRed},
-      {At(73, 5.0), 440.0, "C#5", 73, "+5", CentsBand::kGreen},
+      {At(69, 10.4), 440.0, "A4", 69, "+10", CentsBand::Green},
+      {At(69, 10.6), 440.0, "A4", 69, "+11", CentsBand::Yellow},
+      {At(69, 10.5), 440.0, "A4", 69, "+10", CentsBand::Green},  // half to even
+      {At(69, -25.4), 440.0, "A4", 69, "-25", CentsBand::Yellow},
+      {At(69, -25.6), 440.0, "A4", 69, "-26", CentsBand::Red},
+      {At(69, 49.8), 440.0, "A4", 69, "+50", CentsBand::Red},
+      {At(60, -30.0), 440.0, "C4", 60, "-30", CentsBand::Red},
+      {At(73, 5.0), 440.0, "C#5", 73, "+5", CentsBand::Green},
       // The reference moves the notes; 440 Hz on a 442 Hz A4 is 7.85 cents flat.
-      {440.0, 442.0, "A4", 69, "-8", CentsBand::kGreen},
-      {415.0, 415.0, "A4", 69, "0", CentsBand::kGreen},
-      {440.0, 415.0, "A#4", 70, "+1", CentsBand::kGreen},
-      {466.0, 466.0, "A4", 69, "0", CentsBand::kGreen},
+      {440.0, 442.0, "A4", 69, "-8", CentsBand::Green},
+      {415.0, 415.0, "A4", 69, "0", CentsBand::Green},
+      {440.0, 415.0, "A#4", 70, "+1", CentsBand::Green},
+      {466.0, 466.0, "A4", 69, "0", CentsBand::Green},
       // Held to 415 .. 466: a reference outside reads as the nearest end; no number as 440.
-      {415.0, 400.0, "A4", 69, "0", CentsBand::kGreen},
-      {466.0, 500.0, "A4", 69, "0", CentsBand::kGreen},
-      {440.0, std::numeric_limits<double>::quiet_NaN(), "A4", 69, "0", CentsBand::kGreen},
+      {415.0, 400.0, "A4", 69, "0", CentsBand::Green},
+      {466.0, 500.0, "A4", 69, "0", CentsBand::Green},
+      {440.0, std::numeric_limits<double>::quiet_NaN(), "A4", 69, "0", CentsBand::Green},
   };
   for (const auto& c : cases) {
     const NoteReading r = ReadNote(c.hz, c.a4);
