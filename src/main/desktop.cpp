@@ -1,7 +1,8 @@
 // The habits of a desktop program that sit beside the window's own controls and change none
 // of them: a file dropped on the window opens as "開く" opens it, Ctrl+O and Ctrl+S press
 // "開く" and "保存", every control says in a tooltip what it does, and the pitch read-out's
-// tooltip names the note and how far off it the pitch is.
+// tooltip names the note and how far off it the pitch is, on the reference A4 the pitch
+// trace sets.
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,6 +12,7 @@
 #include <QUrl>
 
 #include "analysis/note_name.h"
+#include "analysis/note_readout.h"
 #include "main/form_main.h"
 
 namespace tonamira {
@@ -25,12 +27,9 @@ QString DroppedFile(const QMimeData* mime) {
   return {};
 }
 
-// The equal-tempered scale the note names of the read-out are measured against.
-constexpr double kConcertA4 = 440.0;
-
-QString PitchReadoutTip(std::optional<int32_t> hz) {
+QString PitchReadoutTip(std::optional<int32_t> hz, double a4Hz) {
   if (!hz || *hz <= 0) return QString::fromUtf8("検出した音の高さ（Hz）です。");
-  const NearestNote note = NearestNoteOf(*hz, kConcertA4);
+  const NearestNote note = NearestNoteOf(*hz, a4Hz);
   return QString::fromUtf8("%1 Hz: %2 から %3%4 セント")
       .arg(*hz)
       .arg(QString::fromStdString(NoteName(note.midi)))
@@ -53,7 +52,16 @@ void FormMain::dropEvent(QDropEvent* event) {
 
 void FormMain::ShowPitchReadout(std::optional<int32_t> hz) {
   LbfftValue->SetCaption(hz ? QString::number(*hz) : QString());
-  LbfftValue->setToolTip(PitchReadoutTip(hz));
+  LbfftValue->setToolTip(PitchReadoutTip(hz, Display.ReferenceA4));
+}
+
+void FormMain::SetReferenceA4(double a4Hz) {
+  Display.ReferenceA4 = ClampReferenceA4(a4Hz);
+  // The tooltip of the pitch shown now follows at once; the caption stays as it is.
+  bool ok = false;
+  const int hz = LbfftValue->Caption().toInt(&ok);
+  LbfftValue->setToolTip(PitchReadoutTip(ok ? std::optional<int32_t>(hz) : std::nullopt,
+                                         Display.ReferenceA4));
 }
 
 void FormMain::AddShortcuts() {
@@ -83,7 +91,7 @@ void FormMain::AddToolTips() {
   tip(TBmixtime, "ミキサーで作る音の長さです（0.1秒単位）。");
   tip(Transmit, "倍音の設定から音を作り、再生します。録音・再生の後は、分析した倍音をそのまま使います。");
   tip(reset, "すべての倍音の大きさを0にします。");
-  LbfftValue->setToolTip(PitchReadoutTip(std::nullopt));
+  LbfftValue->setToolTip(PitchReadoutTip(std::nullopt, Display.ReferenceA4));
   for (int k = 1; k <= kHarmonics; ++k) {
     // The bar's own hint stays its harmonic number; the tip shown says what it is.
     TrackBarsByNumber[k]->SetShownTip(QString::fromUtf8("第%1倍音の大きさです。").arg(k));

@@ -95,6 +95,7 @@ void FormMain::OpenFile(const std::string& name) {
   Devices.HasSound = true;
   ResetPlayRange();
   ResetVoiceprint();
+  if (OnFileOpened) OnFileOpened(name);
 }
 
 void FormMain::SaveClick() {

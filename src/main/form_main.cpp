@@ -113,8 +113,10 @@ FormMain::FormMain(Services& services, AudioDevices& audio, NotificationPoster* 
 
 FormMain::FormMain(Services& services, AudioDevices* audio, NotificationPoster* poster,
                    AllocationFault fault, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, parent != nullptr
+                          ? Qt::Widget
+                          : Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
       absentAudio_(audio != nullptr ? nullptr : std::make_unique<AbsentAudioDevices>()),
       audio_(audio != nullptr ? *audio : *absentAudio_),
@@ -128,11 +130,11 @@ FormMain::FormMain(Services& services, AudioDevices* audio, NotificationPoster* 
   textRenderer_ = std::make_unique<QtTextRenderer>(DigitFont(12));
   BuildControls();
   WireEvents();
-  AddShortcuts();
+  if (parent == nullptr) AddShortcuts();
   AddToolTips();
   setAcceptDrops(true);
   // Centred on the screen.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+  if (const QScreen* screen = parent == nullptr ? QGuiApplication::primaryScreen() : nullptr) {
     const QRect area = screen->availableGeometry();
     move(area.x() + (area.width() - kClientWidth) / 2,
          area.y() + (area.height() - kClientHeight) / 2);

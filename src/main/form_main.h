@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -114,6 +115,7 @@ struct DisplayState {
   double FftZoom = 0.0;
   int32_t VoiceprintColumn = 0;
   int32_t VoiceprintWidth = 0;
+  double ReferenceA4 = 440.0;       // the note names of the read-out's tooltip are on it
 };
 
 struct MixerState {
@@ -143,7 +145,9 @@ class FormMain : public QWidget, public DeviceEventHandler {
   // services answers the window's message boxes and dialogs; audio makes the sound devices
   // (without it the window has none); their notifications go to poster, or, when none is
   // given, through the window's own event loop. fault, when given, decides which named
-  // allocations fail (for tests). FormCreate runs inside the constructor.
+  // allocations fail (for tests). FormCreate runs inside the constructor. With a parent the
+  // window is the client area of the program's frame (main_frame.h), which then owns the
+  // caption, the place on the screen and the menu's shortcuts.
   explicit FormMain(Services& services, AllocationFault fault = {}, QWidget* parent = nullptr);
   FormMain(Services& services, AudioDevices& audio, NotificationPoster* poster = nullptr,
            AllocationFault fault = {}, QWidget* parent = nullptr);
@@ -332,6 +336,15 @@ class FormMain : public QWidget, public DeviceEventHandler {
   // Plays bytes start .. end of data in the current format; true when the device took them.
   bool PlayBuffer(const uint8_t* sound, uint32_t start, uint32_t end);
 
+  // ---- beside the window's own controls
+  // The reference A4 (held to 415 .. 466 Hz) of the read-out's tooltip.
+  void SetReferenceA4(double a4Hz);
+  // Where every input opened from now on taps its sound (nullptr: nowhere); the tap must
+  // outlive the window's devices.
+  void SetInputTap(InputTap* tap) { inputTap_ = tap; }
+  // Runs after a file has been opened as the current sound, with the name it was opened by.
+  std::function<void(const std::string&)> OnFileOpened;
+
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }
 
@@ -398,6 +411,7 @@ class FormMain : public QWidget, public DeviceEventHandler {
   AllocationFault fault_;
   QFont windowFont_;
   std::unique_ptr<QtTextRenderer> textRenderer_;
+  InputTap* inputTap_ = nullptr;
   bool closed_ = false;
 };
 

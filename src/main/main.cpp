@@ -1,13 +1,16 @@
-// The program entry: the application object, its title, the one window and the event loop.
-// A WAV file named on the command line is opened as "開く" would open it. Sound goes through
-// the system's default output and input (the sound server, pulse_devices.h).
+// The program entry: the application object, its title, the main window in its frame (with
+// the menu bar and the pitch trace) and the event loop. A WAV file named on the command line
+// is opened as "開く" would open it. Sound goes through the system's default output and input
+// (the sound server, pulse_devices.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSettings>
 #include <QStringList>
 
 #include "devices/pulse_devices.h"
 #include "main/form_main.h"
+#include "main/main_frame.h"
 #include "main/services.h"
 
 int main(int argc, char** argv) {
@@ -24,13 +27,14 @@ int main(int argc, char** argv) {
 
   tonamira::QtServices services;
   tonamira::PulseAudioDevices audio;
+  QSettings settings("tonamira", "tonamira");
   int status = 0;
   {
-    tonamira::FormMain window(services, audio);
-    services.SetOwner(&window);
-    window.show();
+    tonamira::MainFrame frame(services, audio, settings);
+    services.SetOwner(&frame);
+    frame.show();
     const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) window.OpenFile(files.first().toStdString());
+    if (!files.isEmpty()) frame.Form().OpenFile(files.first().toStdString());
     status = app.exec();
   }
   // The window has closed its devices; the connection to the sound server goes with `audio`,

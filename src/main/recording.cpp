@@ -145,6 +145,7 @@ bool FormMain::OpenInput(uint32_t chunkBytes) {
 
   Devices.hWaveIn = audio_.CreateInput();
   InputDevice& in = *Devices.hWaveIn;
+  in.SetTap(inputTap_);
   AudioResult r = in.Open(Sound.WaveFormat, *poster_);
   if (r == AudioResult::Ok) r = in.Prepare(first);
   if (r == AudioResult::Ok) r = in.Prepare(second);

@@ -1,0 +1,220 @@
+#include "main/trace_painter.h"
+
+#include <QFont>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analysis/note_name.h"
+#include "analysis/rounding.h"
+#include "cli/pitch_plot.h"
+
+namespace tonamira {
+
+namespace {
+
+// Room for the note names on the left and the seconds underneath.
+constexpr double kLeftMargin = 42.0;
+constexpr double kRightMargin = 8.0;
+constexpr double kBottomMargin = 20.0;
+constexpr double kTopMargin = 4.0;
+// The contour breaks between neighbouring voiced frames further apart than this many
+// semitones: at the live hop of a few milliseconds no voice slides that far, so such a step
+// is a new note or a jump of the detection, and a line between them would draw a false slide.
+constexpr double kJumpSemitones = 1.5;
+// The cursor of the frame position.
+const QColor kCursor(200, 40, 40);
+
+int Mod12(int midi) { return ((midi % 12) + 12) % 12; }
+bool IsBlackKey(int midi) {
+  const int m = Mod12(midi);
+  return m == 1 || m == 3 || m == 6 || m == 8 || m == 10;
+}
+bool IsC(int midi) { return Mod12(midi) == 0; }
+
+QFont TraceFont(double pixels, bool bold = false) {
+  QFont font;
+  font.setFamilies({"DejaVu Sans", "Liberation Sans", "IPAGothic"});
+  font.setPixelSize(std::max(1, RoundInt(pixels)));
+  font.setBold(bold);
+  return font;
+}
+
+// A tick spacing of the time axis giving at most maxTicks intervals over span.
+double TickStep(double span, double maxTicks) {
+  static const double kSteps[] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0,
+                                  120.0, 300.0, 600.0, 1800.0, 3600.0};
+  for (double step : kSteps)
+    if (span / step <= maxTicks) return step;
+  return 7200.0;
+}
+
+QString SecondsText(double seconds, double step) {
+  const int decimals = step >= 1.0 ? 0 : 1;
+  return QString::number(seconds, 'f', decimals);
+}
+
+double MidiOf(double hz, double a4Hz) { return 69.0 + 12.0 * std::log2(hz / a4Hz); }
+
+void DrawGrid(QPainter& p, const TraceLayout& layout, const TraceView& view) {
+  const QRectF plot = layout.plot();
+  const int low = static_cast<int>(std::floor(view.range.low));
+  const int high = static_cast<int>(std::ceil(view.range.high));
+  const double row = layout.RowHeight();
+  p.save();
+  p.setClipRect(plot);
+  for (int m = low; m <= high; ++m)
+    if (IsBlackKey(m))
+      p.fillRect(QRectF(plot.left(), layout.YForMidi(m + 0.5), plot.width(), row), kSharpRowShade);
+  for (int m = low; m <= high; ++m) {
+    const double y = std::floor(layout.YForMidi(m)) + 0.5;
+    p.setPen(QPen(IsC(m) ? kCLine : kSemitoneLine, IsC(m) ? 2.0 : 1.0));
+    p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+  }
+  p.restore();
+  // Every note's name where the rows are tall enough, else the white keys', else only C's.
+  const double px = std::clamp(row * 0.8, 9.0, 13.0);
+  const bool all = row >= px * 1.05;
+  const bool naturals = row * 2.0 >= px * 1.2;
+  for (int m = low; m <= high; ++m) {
+    if (!(IsC(m) || all || (naturals && !IsBlackKey(m)))) continue;
+    const double y = layout.YForMidi(m);
+    if (y < plot.top() - 1.0 || y > plot.bottom() + 1.0) continue;
+    p.setFont(TraceFont(px, IsC(m)));
+    p.setPen(IsBlackKey(m) ? kQuietInk : kInk);
+    p.drawText(QRectF(0.0, y - px, plot.left() - 6.0, 2.0 * px), Qt::AlignRight | Qt::AlignVCenter,
+               QString::fromStdString(NoteName(m)));
+  }
+}
+
+void DrawTimeAxis(QPainter& p, const TraceLayout& layout, const TraceView& view) {
+  const QRectF plot = layout.plot();
+  const double span = view.endSeconds - view.startSeconds;
+  if (!(span > 0.0)) return;
+  const double step = TickStep(span, plot.width() / 70.0);
+  p.setFont(TraceFont(11.0));
+  for (double t = std::ceil(view.startSeconds / step - 1e-9) * step; t <= view.endSeconds + 1e-9;
+       t += step) {
+    if (t < 0.0) continue;
+    const double x = std::floor(layout.XForTime(t)) + 0.5;
+    p.setPen(QPen(kTimeLine, 1.0));
+    p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    p.setPen(kInk);
+    p.drawText(QRectF(x - 40.0, plot.bottom() + 3.0, 80.0, kBottomMargin - 4.0),
+               Qt::AlignHCenter | Qt::AlignTop, SecondsText(t, step));
+  }
+}
+
+// The voiced frames in view as runs of points, one point per pixel column (the median pitch
+// of the column's frames, where at least half of them are voiced; otherwise the line breaks
+// there): a line cannot show detail finer than a pixel, and drawing each of a minute's ten
+// thousand frames would cost more than the whole rest of the trace. The line also breaks
+// where neighbouring points are further apart than kJumpSemitones.
+void DrawContour(QPainter& p, const TraceLayout& layout, const TraceContour& contour,
+                 const TraceView& view) {
+  const auto& points = contour.Points();
+  if (points.empty()) return;
+  const int64_t first = std::max<int64_t>(contour.FrameAt(view.startSeconds) - 1, 0);
+  const int64_t last = std::min<int64_t>(contour.FrameAt(view.endSeconds) + 1,
+                                         static_cast<int64_t>(points.size()) - 1);
+  QPen pen(kContour, 2.4);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  p.save();
+  p.setClipRect(layout.plot());
+  p.setPen(pen);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  QPolygonF run;
+  double runMidi = 0.0;
+  auto flush = [&] {
+    if (run.size() == 1) p.drawPoint(run.front());
+    else if (run.size() > 1) p.drawPolyline(run);
+    run.clear();
+  };
+  std::vector<double> column;
+  size_t frames = 0;
+  long current = 0;
+  auto finishColumn = [&] {
+    if (frames == 0) return;
+    if (column.size() * 2 < frames) {
+      flush();
+    } else {
+      const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
+      std::nth_element(column.begin(), middle, column.end());
+      if (!run.isEmpty() && std::abs(*middle - runMidi) > kJumpSemitones) flush();
+      run << QPointF(static_cast<double>(current) + 0.5, layout.YForMidi(*middle));
+      runMidi = *middle;
+    }
+    column.clear();
+    frames = 0;
+  };
+  for (int64_t f = first; f <= last; ++f) {
+    const long c = std::lround(std::floor(layout.XForTime(contour.TimeOf(f))));
+    if (frames > 0 && c != current) {
+      finishColumn();
+      if (c > current + 1) flush();   // columns without frames
+    }
+    current = c;
+    ++frames;
+    const TraceContour::Point& point = points[static_cast<size_t>(f)];
+    if (point.voiced()) column.push_back(MidiOf(point.hz, view.a4Hz));
+  }
+  finishColumn();
+  flush();
+  p.restore();
+}
+
+}  // namespace
+
+TraceLayout::TraceLayout(const QRectF& area, const TraceView& view)
+    : plot_(area.left() + kLeftMargin, area.top() + kTopMargin,
+            std::max(1.0, area.width() - kLeftMargin - kRightMargin),
+            std::max(1.0, area.height() - kTopMargin - kBottomMargin)),
+      view_(view) {}
+
+double TraceLayout::XForTime(double seconds) const {
+  const double span = std::max(view_.endSeconds - view_.startSeconds, 1e-9);
+  return plot_.left() + (seconds - view_.startSeconds) / span * plot_.width();
+}
+
+double TraceLayout::TimeForX(double x) const {
+  const double span = std::max(view_.endSeconds - view_.startSeconds, 1e-9);
+  return view_.startSeconds + (x - plot_.left()) / plot_.width() * span;
+}
+
+double TraceLayout::YForMidi(double midi) const {
+  const double span = std::max(view_.range.span(), 1e-9);
+  return plot_.top() + (view_.range.high - midi) / span * plot_.height();
+}
+
+double TraceLayout::MidiForY(double y) const {
+  const double span = std::max(view_.range.span(), 1e-9);
+  return view_.range.high - (y - plot_.top()) / plot_.height() * span;
+}
+
+double TraceLayout::RowHeight() const {
+  return plot_.height() / std::max(view_.range.span(), 1e-9);
+}
+
+void PaintTrace(QPainter& painter, const QRectF& area, const TraceContour& contour,
+                const TraceView& view) {
+  const TraceLayout layout(area, view);
+  painter.fillRect(area, kPlotBackground);
+  DrawGrid(painter, layout, view);
+  DrawTimeAxis(painter, layout, view);
+  DrawContour(painter, layout, contour, view);
+  if (view.cursorSeconds) {
+    const double x = std::floor(layout.XForTime(*view.cursorSeconds)) + 0.5;
+    if (x >= layout.plot().left() && x <= layout.plot().right()) {
+      painter.setPen(QPen(kCursor, 1.0));
+      painter.drawLine(QPointF(x, layout.plot().top()), QPointF(x, layout.plot().bottom()));
+    }
+  }
+  painter.setPen(QPen(kSemitoneLine, 1.0));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(layout.plot().adjusted(-0.5, -0.5, 0.5, 0.5));
+}
+
+}  // namespace tonamira
