@@ -1,7 +1,7 @@
 #include "main/trace_painter.h"
 
 #include <QFont>
-#include <QPolygonF>
+#include <QImage>
 
 #include <algorithm>
 #include <cmath>
@@ -107,63 +107,84 @@ void DrawTimeAxis(QPainter& p, const TraceLayout& layout, const TraceView& view)
   }
 }
 
-// The voiced frames in view as runs of points, one point per pixel column (the median pitch
-// of the column's frames, where at least half of them are voiced; otherwise the line breaks
-// there): a line cannot show detail finer than a pixel, and drawing each of a minute's ten
-// thousand frames would cost more than the whole rest of the trace. The line also breaks
-// where neighbouring points are further apart than kJumpSemitones.
-void DrawContour(QPainter& p, const TraceLayout& layout, const TraceContour& contour,
-                 const TraceView& view) {
+// The contour in view as one value per pixel column of the plot: the median pitch of the
+// column's frames where at least half of them are voiced, NaN where the line breaks (a
+// mostly unvoiced column, a column without frames). A line cannot show detail finer than a
+// pixel, and a minute holds ten thousand frames.
+std::vector<double> ContourColumns(const TraceLayout& layout, const TraceContour& contour,
+                                   const TraceView& view) {
+  const QRectF plot = layout.plot();
+  const auto left = static_cast<long>(std::floor(plot.left()));
+  const auto width = static_cast<size_t>(std::max(0.0, std::ceil(plot.right()) - static_cast<double>(left)));
+  std::vector<double> columns(width, std::nan(""));
   const auto& points = contour.Points();
-  if (points.empty()) return;
+  if (points.empty() || width == 0) return columns;
   const int64_t first = std::max<int64_t>(contour.FrameAt(view.startSeconds) - 1, 0);
   const int64_t last = std::min<int64_t>(contour.FrameAt(view.endSeconds) + 1,
                                          static_cast<int64_t>(points.size()) - 1);
-  QPen pen(kContour, 2.4);
-  pen.setCapStyle(Qt::RoundCap);
-  pen.setJoinStyle(Qt::RoundJoin);
-  p.save();
-  p.setClipRect(layout.plot());
-  p.setPen(pen);
-  p.setRenderHint(QPainter::Antialiasing, true);
-  QPolygonF run;
-  double runMidi = 0.0;
-  auto flush = [&] {
-    if (run.size() == 1) p.drawPoint(run.front());
-    else if (run.size() > 1) p.drawPolyline(run);
-    run.clear();
-  };
   std::vector<double> column;
   size_t frames = 0;
   long current = 0;
-  auto finishColumn = [&] {
-    if (frames == 0) return;
-    if (column.size() * 2 < frames) {
-      flush();
-    } else {
+  auto finish = [&] {
+    if (frames > 0 && column.size() * 2 >= frames && current >= left &&
+        current < left + static_cast<long>(width)) {
       const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
       std::nth_element(column.begin(), middle, column.end());
-      if (!run.isEmpty() && std::abs(*middle - runMidi) > kJumpSemitones) flush();
-      run << QPointF(static_cast<double>(current) + 0.5, layout.YForMidi(*middle));
-      runMidi = *middle;
+      columns[static_cast<size_t>(current - left)] = *middle;
     }
     column.clear();
     frames = 0;
   };
   for (int64_t f = first; f <= last; ++f) {
     const long c = std::lround(std::floor(layout.XForTime(contour.TimeOf(f))));
-    if (frames > 0 && c != current) {
-      finishColumn();
-      if (c > current + 1) flush();   // columns without frames
-    }
+    if (frames > 0 && c != current) finish();
     current = c;
     ++frames;
     const TraceContour::Point& point = points[static_cast<size_t>(f)];
     if (point.voiced()) column.push_back(MidiOf(point.hz, view.a4Hz));
   }
-  finishColumn();
-  flush();
-  p.restore();
+  finish();
+  return columns;
+}
+
+// Draws the columns straight into the image's pixels: in each column a vertical stroke
+// kLineWidth thick around the column's pitch, reaching to the previous column's where the
+// line goes on, its ends shaded by how much of the end pixels it covers. That is the look of
+// an antialiased line a little over two pixels wide, at a small part of what stroking a
+// polyline of a thousand points costs the painter.
+void DrawContourPixels(QImage& image, const TraceLayout& layout, const std::vector<double>& columns) {
+  constexpr double kHalfWidth = 1.25;
+  const QRectF plot = layout.plot();
+  const auto left = static_cast<long>(std::floor(plot.left()));
+  const int top = static_cast<int>(std::ceil(plot.top()));
+  const int bottom = std::min(static_cast<int>(std::floor(plot.bottom())), image.height());
+  const QRgb ink = kContour.rgb();
+  auto blend = [&](int x, int y, double alpha) {
+    if (y < top || y >= bottom || x < 0 || x >= image.width() || alpha <= 0.0) return;
+    QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const QRgb old = row[x];
+    const double a = std::min(alpha, 1.0);
+    auto mix = [a](int o, int n) { return static_cast<int>(std::lround(o + (n - o) * a)); };
+    row[x] = qRgb(mix(qRed(old), qRed(ink)), mix(qGreen(old), qGreen(ink)), mix(qBlue(old), qBlue(ink)));
+  };
+  double previousY = std::nan("");
+  double previousMidi = std::nan("");
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const double midi = columns[c];
+    if (std::isnan(midi)) {
+      previousY = previousMidi = std::nan("");
+      continue;
+    }
+    const double y = layout.YForMidi(midi);
+    const bool joined = !std::isnan(previousMidi) && std::abs(midi - previousMidi) <= kJumpSemitones;
+    const double from = (joined ? std::min(y, previousY) : y) - kHalfWidth;
+    const double to = (joined ? std::max(y, previousY) : y) + kHalfWidth;
+    const int x = static_cast<int>(left + static_cast<long>(c));
+    for (int py = static_cast<int>(std::floor(from)); py < static_cast<int>(std::ceil(to)); ++py)
+      blend(x, py, std::min<double>(py + 1, to) - std::max<double>(py, from));
+    previousY = y;
+    previousMidi = midi;
+  }
 }
 
 }  // namespace
@@ -198,13 +219,18 @@ double TraceLayout::RowHeight() const {
   return plot_.height() / std::max(view_.range.span(), 1e-9);
 }
 
-void PaintTrace(QPainter& painter, const QRectF& area, const TraceContour& contour,
-                const TraceView& view) {
+void RenderTrace(QImage& image, const TraceContour& contour, const TraceView& view) {
+  if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
+  const QRectF area(image.rect());
   const TraceLayout layout(area, view);
-  painter.fillRect(area, kPlotBackground);
-  DrawGrid(painter, layout, view);
-  DrawTimeAxis(painter, layout, view);
-  DrawContour(painter, layout, contour, view);
+  {
+    QPainter painter(&image);
+    painter.fillRect(area, kPlotBackground);
+    DrawGrid(painter, layout, view);
+    DrawTimeAxis(painter, layout, view);
+  }
+  DrawContourPixels(image, layout, ContourColumns(layout, contour, view));
+  QPainter painter(&image);
   if (view.cursorSeconds) {
     const double x = std::floor(layout.XForTime(*view.cursorSeconds)) + 0.5;
     if (x >= layout.plot().left() && x <= layout.plot().right()) {

@@ -5,7 +5,7 @@
 // The range of pitches is any stretch of fractional semitones, so the grid can move smoothly
 // with the voice; the stretch of time is any span of the stream.
 
-#include <QPainter>
+#include <QImage>
 #include <QRectF>
 
 #include <optional>
@@ -40,8 +40,7 @@ class TraceLayout {
   TraceView view_;
 };
 
-// Draws the trace of contour onto the painter in area.
-void PaintTrace(QPainter& painter, const QRectF& area, const TraceContour& contour,
-                const TraceView& view);
+// Draws the trace of contour over the whole image (32-bit RGB; another format is converted).
+void RenderTrace(QImage& image, const TraceContour& contour, const TraceView& view);
 
 }  // namespace tonamira

@@ -86,8 +86,12 @@ class TraceWindow::PlotArea final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    // Drawn into a picture of the widget's own, then shown: the contour is drawn pixel by
+    // pixel (trace_painter.h).
+    if (picture_.size() != size()) picture_ = QImage(size(), QImage::Format_RGB32);
+    RenderTrace(picture_, trace_.ShownContour(), trace_.View());
     QPainter p(this);
-    PaintTrace(p, QRectF(rect()), trace_.ShownContour(), trace_.View());
+    p.drawImage(0, 0, picture_);
   }
   void mousePressEvent(QMouseEvent* e) override {
     if (e->button() != Qt::LeftButton) return;
@@ -119,6 +123,7 @@ class TraceWindow::PlotArea final : public QWidget {
 
  private:
   TraceWindow& trace_;
+  QImage picture_;
   QPointF pressed_;
   MidiSpan pressedRange_;
   bool dragging_ = false;
@@ -225,9 +230,6 @@ TraceWindow::TraceWindow(FormMain& form, Services& services, QSettings& settings
   QObject::connect(scroll_, &QScrollBar::valueChanged, this, [this] {
     if (source_ == Source::Sound) Refresh();
   });
-  feed_.OnFed = [this] {
-    if (isVisible() && source_ == Source::Live) Refresh();
-  };
   timer_ = new QTimer(this);
   timer_->setInterval(kRefreshMs);
   QObject::connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
