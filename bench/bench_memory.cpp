@@ -21,6 +21,7 @@
 
 #include "devices/sim_audio.h"
 #include "main/form_main.h"
+#include "qt_bench_main.h"
 #include "silent_services.h"
 #include "sound/recording_buffer.h"
 
@@ -108,12 +109,4 @@ BENCHMARK(BM_ThreeHourTakeThroughTheWindow)->Iterations(1)->Unit(benchmark::kSec
 }  // namespace
 }  // namespace tonamira
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  tonamira::ApplyApplicationSettings();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tonamira::RunWindowBenchmarks(argc, argv); }

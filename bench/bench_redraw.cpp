@@ -12,6 +12,7 @@
 
 #include "main/form_main.h"
 #include "main/services.h"
+#include "qt_bench_main.h"
 #include "silent_services.h"
 
 namespace tonamira {
@@ -40,14 +41,4 @@ BENCHMARK(BM_RedrawAll)->Unit(benchmark::kMicrosecond);
 }  // namespace
 }  // namespace tonamira
 
-int main(int argc, char** argv) {
-  // The window needs a platform; without a display it draws offscreen.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  tonamira::ApplyApplicationSettings();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tonamira::RunWindowBenchmarks(argc, argv); }

@@ -29,6 +29,8 @@
 #include "devices/pulse_devices.h"
 #include "devices/qt_poster.h"
 #include "latency_support.h"
+#include "qt_bench_main.h"
+#include "tone_latency.h"
 #include "main/form_main.h"
 #include "main/main_frame.h"
 #include "main/trace_window.h"
@@ -38,15 +40,6 @@ namespace tonamira {
 namespace {
 
 using latency::RunUntil;
-
-class Player final : public DeviceEventHandler {
- public:
-  void OnWimData(const DeviceNotification&) override {}
-  void OnWomDone(const DeviceNotification&) override { ++dones; }
-  void OnDeviceLost(const DeviceNotification&) override { lost = true; }
-  int dones = 0;
-  bool lost = false;
-};
 
 // Whether the trace's newest points (the last 30 ms of the stream) hold the tone's pitch.
 bool TraceShowsTone(const TraceContour& contour) {
@@ -78,78 +71,15 @@ void BM_TraceLiveLatency(benchmark::State& state) {
     state.SkipWithError("the window did not record");
     return;
   }
-  QObject context;
-  Player player;
-  QtQueuedPoster poster(&context, player);
-  PulseAudioDevices devices;
-  auto output = devices.CreateOutput();
-  if (output->Open(FillWaveFormat({16, 44100, 1}), poster) != AudioResult::Ok) {
-    state.SkipWithError("the output did not open");
-    return;
-  }
   const TraceContour& contour = frame.Trace().Feed().Contour();
-
-  std::vector<double> latenciesMs;
-  int iteration = 0;
-  for (auto _ : state) {
-    const int preMs = 100 + (iteration++ * 37) % 200;
-    std::vector<uint8_t> sound = latency::SilenceThenTone(preMs, 9000.0, 3000.0);
-    const uint32_t toneStart = latency::ToneStart(preMs);
-    WaveHeader h{sound.data(), static_cast<uint32_t>(sound.size()), 0, 3, 0};
-    RunUntil([&] { return !TraceShowsTone(contour); }, 2000);   // from silence
-    const int donesBefore = player.dones;
-    output->Prepare(h);
-    output->Write(h);
-    int64_t enteredMs = -1;
-    int64_t seenMs = -1;
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (enteredMs < 0) enteredMs = latency::ToneEnteredMs(*output, toneStart);
-      if (seenMs < 0 && TraceShowsTone(contour)) seenMs = MonotonicMs();
-    });
-    poll.start(1);
-    const bool seen = RunUntil([&] { return seenMs >= 0 && enteredMs >= 0; }, 3000);
-    poll.stop();
-    RunUntil([&] { return player.dones > donesBefore || player.lost; }, 3000);
-    output->Reset();
-    output->Unprepare(h);
-    if (!seen || player.lost) {
-      state.SkipWithError("the trace did not show the tone's pitch");
-      break;
-    }
-    const double latencyMs = static_cast<double>(seenMs - enteredMs);
-    latenciesMs.push_back(latencyMs);
-    state.SetIterationTime(latencyMs / 1000.0);
-  }
-  output->Close();
+  latency::MeasureToneLatencies(state, [&] { return TraceShowsTone(contour); }, "the pitch trace");
   form.RecButtonClick();
   RunUntil([&] { return !form.Devices.RecStopRequested; }, 2000);
   frame.close();
-  if (latenciesMs.empty()) return;
-  std::vector<double> sorted = latenciesMs;
-  std::sort(sorted.begin(), sorted.end());
-  const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / static_cast<double>(sorted.size());
-  const double median = sorted.size() % 2 == 1 ? sorted[sorted.size() / 2]
-                                               : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
-  state.counters["mean_ms"] = mean;
-  state.counters["median_ms"] = median;
-  state.counters["worst_ms"] = sorted.back();
-  state.counters["best_ms"] = sorted.front();
-  std::printf("trace latency over %zu tones: mean %.1f ms, median %.1f ms, worst %.1f ms\n",
-              sorted.size(), mean, median, sorted.back());
 }
 BENCHMARK(BM_TraceLiveLatency)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tonamira
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  tonamira::ApplyApplicationSettings();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return tonamira::RunWindowBenchmarks(argc, argv); }

@@ -21,4 +21,12 @@ NearestNote NearestNoteOf(double hz, double a4Hz);
 // "C4", "A#4", "B-1": the pitch class with '#' for sharps, then the octave, C4 being MIDI 60.
 std::string NoteName(int32_t midi);
 
+// Whether a MIDI note is a black key of the piano (C#, D#, F#, G#, A#), and whether it is a C:
+// the rows and lines a semitone grid marks.
+constexpr bool IsBlackKey(int32_t midi) {
+  const int32_t m = ((midi % 12) + 12) % 12;
+  return m == 1 || m == 3 || m == 6 || m == 8 || m == 10;
+}
+constexpr bool IsC(int32_t midi) { return ((midi % 12) + 12) % 12 == 0; }
+
 }  // namespace tonamira

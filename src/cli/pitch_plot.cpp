@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/note_name.h"
 #include "analysis/rounding.h"
 
 namespace tonamira {
@@ -35,15 +36,6 @@ constexpr double kLevelFloorDb = 48.0;
 // The plot's proportions are designed at 1000 pixels high; everything scales with it.
 constexpr double kDesignHeight = 1000.0;
 
-bool IsBlackKey(int midi) {
-  switch (((midi % 12) + 12) % 12) {
-    case 1: case 3: case 6: case 8: case 10:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // A horizontal line of a whole number of pixels placed to cover whole pixel rows, so the
 // grid prints crisp instead of smeared over two rows; it always covers row floor(y).
 double CrispY(double y, double width) {
@@ -51,29 +43,6 @@ double CrispY(double y, double width) {
   return std::floor(y) + (odd ? 0.5 : 1.0);
 }
 
-bool IsC(int midi) { return ((midi % 12) + 12) % 12 == 0; }
-
-QFont PlotFont(double pixels, bool bold = false) {
-  QFont font;
-  font.setFamilies({"DejaVu Sans", "Liberation Sans", "IPAGothic"});
-  font.setPixelSize(std::max(1, RoundInt(pixels)));
-  font.setBold(bold);
-  return font;
-}
-
-// A pleasant tick spacing for the time axis giving at most maxTicks intervals.
-double TimeTickStep(double span, double maxTicks) {
-  static const double kSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1.0,   2.0,   5.0,
-                                  10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 1800.0, 3600.0};
-  for (double step : kSteps)
-    if (span / step <= maxTicks) return step;
-  return 7200.0;
-}
-
-QString SecondsLabel(double seconds, double step) {
-  const int decimals = step >= 1.0 ? 0 : (step >= 0.1 ? 1 : 2);
-  return QString::number(seconds, 'f', decimals);
-}
 
 void DrawTitle(QPainter& p, const PitchPlotLayout& layout, const QString& title) {
   const double u = layout.Unit();
@@ -325,6 +294,27 @@ void DrawContour(QPainter& p, const PitchTrack& track, const PitchPlotLayout& la
 }
 
 }  // namespace
+
+QFont PlotFont(double pixels, bool bold) {
+  QFont font;
+  font.setFamilies({"DejaVu Sans", "Liberation Sans", "IPAGothic"});
+  font.setPixelSize(std::max(1, RoundInt(pixels)));
+  font.setBold(bold);
+  return font;
+}
+
+double TimeTickStep(double span, double maxTicks) {
+  static const double kSteps[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1.0,   2.0,   5.0,
+                                  10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 1800.0, 3600.0};
+  for (double step : kSteps)
+    if (span / step <= maxTicks) return step;
+  return 7200.0;
+}
+
+QString SecondsLabel(double seconds, double step) {
+  const int decimals = step >= 1.0 ? 0 : (step >= 0.1 ? 1 : 2);
+  return QString::number(seconds, 'f', decimals);
+}
 
 SemitoneRange ChooseSemitoneRange(const PitchTrack& track) {
   const size_t n = track.points.size();

@@ -5,6 +5,7 @@
 // title. Drawn with QPainter onto any paint device; written as PNG or SVG.
 
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <QRectF>
 #include <QSize>
@@ -26,6 +27,12 @@ inline const QColor kContour(23, 70, 160);
 inline const QColor kLevelBand(220, 227, 238);
 inline const QColor kInk(40, 44, 52);                // title and labels
 inline const QColor kQuietInk(120, 126, 136);        // secondary labels
+
+// The plot's type, the spacing of its time ticks (a pleasant step giving at most maxTicks
+// intervals over span) and their labels; the pitch trace draws in the same style.
+QFont PlotFont(double pixels, bool bold = false);
+double TimeTickStep(double span, double maxTicks);
+QString SecondsLabel(double seconds, double step);
 
 // The semitone range shown: the stable part of the contour, padded by a semitone, at least
 // an octave. Points count as stable when their neighbours within three steps are voiced and

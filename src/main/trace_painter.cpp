@@ -27,35 +27,6 @@ constexpr double kJumpSemitones = 1.5;
 // The cursor of the frame position.
 const QColor kCursor(200, 40, 40);
 
-int Mod12(int midi) { return ((midi % 12) + 12) % 12; }
-bool IsBlackKey(int midi) {
-  const int m = Mod12(midi);
-  return m == 1 || m == 3 || m == 6 || m == 8 || m == 10;
-}
-bool IsC(int midi) { return Mod12(midi) == 0; }
-
-QFont TraceFont(double pixels, bool bold = false) {
-  QFont font;
-  font.setFamilies({"DejaVu Sans", "Liberation Sans", "IPAGothic"});
-  font.setPixelSize(std::max(1, RoundInt(pixels)));
-  font.setBold(bold);
-  return font;
-}
-
-// A tick spacing of the time axis giving at most maxTicks intervals over span.
-double TickStep(double span, double maxTicks) {
-  static const double kSteps[] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0,
-                                  120.0, 300.0, 600.0, 1800.0, 3600.0};
-  for (double step : kSteps)
-    if (span / step <= maxTicks) return step;
-  return 7200.0;
-}
-
-QString SecondsText(double seconds, double step) {
-  const int decimals = step >= 1.0 ? 0 : 1;
-  return QString::number(seconds, 'f', decimals);
-}
-
 double MidiOf(double hz, double a4Hz) { return 69.0 + 12.0 * std::log2(hz / a4Hz); }
 
 void DrawGrid(QPainter& p, const TraceLayout& layout, const TraceView& view) {
@@ -82,7 +53,7 @@ void DrawGrid(QPainter& p, const TraceLayout& layout, const TraceView& view) {
     if (!(IsC(m) || all || (naturals && !IsBlackKey(m)))) continue;
     const double y = layout.YForMidi(m);
     if (y < plot.top() - 1.0 || y > plot.bottom() + 1.0) continue;
-    p.setFont(TraceFont(px, IsC(m)));
+    p.setFont(PlotFont(px, IsC(m)));
     p.setPen(IsBlackKey(m) ? kQuietInk : kInk);
     p.drawText(QRectF(0.0, y - px, plot.left() - 6.0, 2.0 * px), Qt::AlignRight | Qt::AlignVCenter,
                QString::fromStdString(NoteName(m)));
@@ -93,8 +64,8 @@ void DrawTimeAxis(QPainter& p, const TraceLayout& layout, const TraceView& view)
   const QRectF plot = layout.plot();
   const double span = view.endSeconds - view.startSeconds;
   if (!(span > 0.0)) return;
-  const double step = TickStep(span, plot.width() / 70.0);
-  p.setFont(TraceFont(11.0));
+  const double step = TimeTickStep(span, plot.width() / 70.0);
+  p.setFont(PlotFont(11.0));
   for (double t = std::ceil(view.startSeconds / step - 1e-9) * step; t <= view.endSeconds + 1e-9;
        t += step) {
     if (t < 0.0) continue;
@@ -103,7 +74,7 @@ void DrawTimeAxis(QPainter& p, const TraceLayout& layout, const TraceView& view)
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     p.setPen(kInk);
     p.drawText(QRectF(x - 40.0, plot.bottom() + 3.0, 80.0, kBottomMargin - 4.0),
-               Qt::AlignHCenter | Qt::AlignTop, SecondsText(t, step));
+               Qt::AlignHCenter | Qt::AlignTop, SecondsLabel(t, step));
   }
 }
 
