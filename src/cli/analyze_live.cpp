@@ -61,24 +61,10 @@ class RowsInOrder {
 std::string AnalyzeSoundLive(const PreciseInput& input, const AnalyzeOptions& options,
                              const std::function<void(const PreciseRow&)>& row,
                              const std::function<void(double)>& progress) {
+  if (std::string why = CheckPreciseInput(input, options, true); !why.empty()) return why;
   const bool fromPcm = input.samples == nullptr;
-  if (fromPcm && input.pcm == nullptr) return "no samples";
   const WaveFormat& f = input.format;
-  if (fromPcm) {
-    if (!AnalysableBits(f.wBitsPerSample))
-      return "cannot analyse " + std::to_string(f.wBitsPerSample) +
-             "-bit samples (8 or 16 bits only)";
-    if (f.nChannels == 0 || f.nBlockAlign == 0 || f.nSamplesPerSec == 0)
-      return "the format cannot be framed";
-    // The stream is the sample frames one after another; a block alignment other than the
-    // samples' own width has no such reading.
-    if (f.nBlockAlign != FrameBytes(1, f.wBitsPerSample, f.nChannels))
-      return "the block alignment does not match the channels and the sample width";
-  } else if (input.channels < 1 || input.sampleRate == 0) {
-    return "the format cannot be framed";
-  }
   const int channels = fromPcm ? f.nChannels : input.channels;
-  if (!HasChannel(options.channel, channels)) return "the sound has no second channel";
 
   LiveTrackerSettings settings;
   settings.tracker.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;

@@ -9,9 +9,9 @@
 #include "analysis/voicing.h"
 
 namespace tonamira {
-std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
-                                const std::function<void(const PreciseRow&)>& row,
-                                const std::function<void(double)>& progress) {
+
+std::string CheckPreciseInput(const PreciseInput& input, const AnalyzeOptions& options,
+                              bool wholeFrames) {
   const bool fromPcm = input.samples == nullptr;
   if (fromPcm && input.pcm == nullptr) return "no samples";
   const WaveFormat& f = input.format;
@@ -21,11 +21,24 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
              "-bit samples (8 or 16 bits only)";
     if (f.nChannels == 0 || f.nBlockAlign == 0 || f.nSamplesPerSec == 0)
       return "the format cannot be framed";
+    // A stream of sample frames one after another has no reading with a block alignment
+    // other than the samples' own width.
+    if (wholeFrames && f.nBlockAlign != FrameBytes(1, f.wBitsPerSample, f.nChannels))
+      return "the block alignment does not match the channels and the sample width";
   } else if (input.channels < 1 || input.sampleRate == 0) {
     return "the format cannot be framed";
   }
   const int channels = fromPcm ? f.nChannels : input.channels;
   if (!HasChannel(options.channel, channels)) return "the sound has no second channel";
+  return {};
+}
+
+std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
+                                const std::function<void(const PreciseRow&)>& row,
+                                const std::function<void(double)>& progress) {
+  if (std::string why = CheckPreciseInput(input, options, false); !why.empty()) return why;
+  const bool fromPcm = input.samples == nullptr;
+  const WaveFormat& f = input.format;
 
   TrackerSettings settings;
   settings.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;

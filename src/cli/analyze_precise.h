@@ -26,6 +26,11 @@ struct PreciseInput {
   uint32_t sampleRate = 0;
 };
 
+// Why the input cannot be tracked (its samples, its format, the channel asked for), or an
+// empty string; wholeFrames also asks for a block alignment of exactly one sample frame.
+std::string CheckPreciseInput(const PreciseInput& input, const AnalyzeOptions& options,
+                              bool wholeFrames);
+
 std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
                                 const std::function<void(const PreciseRow&)>& row,
                                 const std::function<void(double)>& progress = {});
