@@ -73,13 +73,13 @@ void PulseStream::Make() {
     case PulseConnection::State::Failed: Fail(connection_.ContextFailure()); return;
     case PulseConnection::State::Ready: break;
   }
-  pa_sample_spec spec{};
-  spec.format = format_.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-  spec.rate = format_.nSamplesPerSec;
-  spec.channels = static_cast<uint8_t>(format_.nChannels);
+  pa_sample_spec sample{};
+  sample.format = format_.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+  sample.rate = format_.nSamplesPerSec;
+  sample.channels = static_cast<uint8_t>(format_.nChannels);
   pa_channel_map map{};
-  pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-  stream_ = pa_stream_new(connection_.Context(), "tonamira", &spec, &map);
+  pa_channel_map_init_extend(&map, sample.channels, PA_CHANNEL_MAP_DEFAULT);
+  stream_ = pa_stream_new(connection_.Context(), "tonamira", &sample, &map);
   if (stream_ == nullptr) {
     Fail(connection_.StreamFailure());
     return;
