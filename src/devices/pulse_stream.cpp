@@ -10,8 +10,11 @@ PulseStream::PulseStream(PulseConnection& connection, const PulseOptions& option
     : connection_(connection), options_(options), events_(std::move(events)) {}
 
 PulseStream::~PulseStream() {
+  // The library's thread may be about to run the timer: it goes under the lock.
+  connection_.Lock();
   End();
   connection_.FreeTimer(timer_);
+  connection_.Unlock();
 }
 
 void PulseStream::Begin(const WaveFormat& format) {
