@@ -14,12 +14,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/rounding.h"
 #include "devices/audio_devices.h"
 #include "devices/monotonic_clock.h"
+#include "devices/pulse_devices.h"
+#include "devices/qt_poster.h"
 
 namespace tonamira::pulse {
 
@@ -140,6 +143,60 @@ struct Window final : DeviceEventHandler {
     for (const DeviceNotification& n : losses) count += n.event == kind;
     return count;
   }
+};
+
+// A slow ramp in which every sample says which sample of the sound it is: 1 + i / step,
+// 16-bit mono.
+inline std::vector<uint8_t> Ramp(size_t samples, size_t step) {
+  std::vector<uint8_t> bytes(2 * samples);
+  for (size_t i = 0; i < samples; ++i) {
+    const auto v = static_cast<uint16_t>(1 + i / step);
+    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  return bytes;
+}
+
+// A recording and a playback through the sound server's devices, driven as the window drives
+// them, with the stand-in window above hearing what they deliver.
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TONAMIRA_NEED_PULSE();
+    poster = std::make_unique<QtQueuedPoster>(&context, window);
+  }
+
+  // Opens the input with two buffers of `chunk` bytes and starts it.
+  void StartInput(size_t chunk) {
+    input = devices.CreateInput();
+    window.input = input.get();
+    ASSERT_EQ(input->Open(Mono16(), *poster), AudioResult::Ok);
+    first = std::make_unique<Buffer>(std::vector<uint8_t>(chunk), 1);
+    second = std::make_unique<Buffer>(std::vector<uint8_t>(chunk), 2);
+    for (Buffer* b : {first.get(), second.get()}) {
+      ASSERT_EQ(input->Prepare(b->header), AudioResult::Ok);
+      ASSERT_EQ(input->AddBuffer(b->header), AudioResult::Ok);
+    }
+    ASSERT_EQ(input->Start(), AudioResult::Ok);
+  }
+
+  // Opens the output and plays sound.
+  void StartOutput(std::vector<uint8_t> sound) {
+    output = devices.CreateOutput();
+    window.output = output.get();
+    ASSERT_EQ(output->Open(Mono16(), *poster), AudioResult::Ok);
+    played = std::make_unique<Buffer>(std::move(sound), 7);
+    ASSERT_EQ(output->Prepare(played->header), AudioResult::Ok);
+    ASSERT_EQ(output->Write(played->header), AudioResult::Ok);
+  }
+
+  QObject context;
+  Window window;
+  std::unique_ptr<QtQueuedPoster> poster;
+  PulseAudioDevices devices;
+  std::unique_ptr<InputDevice> input;
+  std::unique_ptr<OutputDevice> output;
+  std::unique_ptr<Buffer> first, second, played;
 };
 
 // A sound server of the test process's own, for tests that break it: started (by the

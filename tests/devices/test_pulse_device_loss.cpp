@@ -22,12 +22,8 @@ using namespace pulse;
 // This process's own server (pulse_support.h), made in main.
 OwnServer* server = nullptr;
 
-class PulseDeviceLoss : public ::testing::Test {
+class PulseDeviceLoss : public DeviceTest {
  protected:
-  void SetUp() override {
-    TONAMIRA_NEED_PULSE();
-    poster = std::make_unique<QtQueuedPoster>(&context, window);
-  }
   void TearDown() override {
     input.reset();
     output.reset();
@@ -35,26 +31,12 @@ class PulseDeviceLoss : public ::testing::Test {
   }
 
   void StartRecording() {
-    input = devices.CreateInput();
-    window.input = input.get();
-    ASSERT_EQ(input->Open(Mono16(), *poster), AudioResult::Ok);
-    first = std::make_unique<Buffer>(std::vector<uint8_t>(8820), 1);
-    second = std::make_unique<Buffer>(std::vector<uint8_t>(8820), 2);
-    for (Buffer* b : {first.get(), second.get()}) {
-      ASSERT_EQ(input->Prepare(b->header), AudioResult::Ok);
-      ASSERT_EQ(input->AddBuffer(b->header), AudioResult::Ok);
-    }
-    ASSERT_EQ(input->Start(), AudioResult::Ok);
+    StartInput(8820);
     ASSERT_TRUE(WaitFor([&] { return window.chunks.size() >= 2; })) << "no sound recorded";
   }
 
   void StartPlayback() {
-    output = devices.CreateOutput();
-    window.output = output.get();
-    ASSERT_EQ(output->Open(Mono16(), *poster), AudioResult::Ok);
-    played = std::make_unique<Buffer>(Tone(330.0, 5.0, 8000.0), 7);
-    ASSERT_EQ(output->Prepare(played->header), AudioResult::Ok);
-    ASSERT_EQ(output->Write(played->header), AudioResult::Ok);
+    StartOutput(Tone(330.0, 5.0, 8000.0));
     ASSERT_TRUE(WaitFor([&] {
       uint32_t p = 0;
       output->Position(p);
@@ -83,14 +65,6 @@ class PulseDeviceLoss : public ::testing::Test {
     EXPECT_EQ(output->Unprepare(played->header), AudioResult::Ok);
     EXPECT_EQ(output->Close(), AudioResult::Ok);
   }
-
-  QObject context;
-  Window window;
-  std::unique_ptr<QtQueuedPoster> poster;
-  PulseAudioDevices devices;
-  std::unique_ptr<InputDevice> input;
-  std::unique_ptr<OutputDevice> output;
-  std::unique_ptr<Buffer> first, second, played;
 };
 
 TEST_F(PulseDeviceLoss, APlaybackWhoseStreamTheServerDropsIsLost) {

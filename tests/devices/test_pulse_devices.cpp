@@ -23,12 +23,8 @@ using namespace pulse;
 constexpr double kMsPerByte = 1000.0 / 88200.0;  // 16-bit mono at 44100 Hz
 
 // A recording and a playback through the devices, driven like the window drives them.
-class PulseLoopback : public ::testing::Test {
+class PulseLoopback : public DeviceTest {
  protected:
-  void SetUp() override {
-    TONAMIRA_NEED_PULSE();
-    poster = std::make_unique<QtQueuedPoster>(&context, window);
-  }
   void TearDown() override {
     if (input) {
       input->Reset();
@@ -44,28 +40,8 @@ class PulseLoopback : public ::testing::Test {
     ReleaseDeferred();
   }
 
-  // Opens the input with two buffers of `chunk` bytes and starts it.
-  void StartRecording(size_t chunk) {
-    input = devices.CreateInput();
-    window.input = input.get();
-    ASSERT_EQ(input->Open(Mono16(), *poster), AudioResult::Ok);
-    first = std::make_unique<Buffer>(std::vector<uint8_t>(chunk), 1);
-    second = std::make_unique<Buffer>(std::vector<uint8_t>(chunk), 2);
-    for (Buffer* b : {first.get(), second.get()}) {
-      ASSERT_EQ(input->Prepare(b->header), AudioResult::Ok);
-      ASSERT_EQ(input->AddBuffer(b->header), AudioResult::Ok);
-    }
-    ASSERT_EQ(input->Start(), AudioResult::Ok);
-  }
-
-  void Play(std::vector<uint8_t> sound) {
-    output = devices.CreateOutput();
-    window.output = output.get();
-    ASSERT_EQ(output->Open(Mono16(), *poster), AudioResult::Ok);
-    played = std::make_unique<Buffer>(std::move(sound), 7);
-    ASSERT_EQ(output->Prepare(played->header), AudioResult::Ok);
-    ASSERT_EQ(output->Write(played->header), AudioResult::Ok);
-  }
+  void StartRecording(size_t chunk) { StartInput(chunk); }
+  void Play(std::vector<uint8_t> sound) { StartOutput(std::move(sound)); }
 
   // Everything recorded so far, in order.
   std::vector<uint8_t> Recorded() const {
@@ -73,14 +49,6 @@ class PulseLoopback : public ::testing::Test {
     for (const Window::Chunk& c : window.chunks) all.insert(all.end(), c.bytes.begin(), c.bytes.end());
     return all;
   }
-
-  QObject context;
-  Window window;
-  std::unique_ptr<QtQueuedPoster> poster;
-  PulseAudioDevices devices;
-  std::unique_ptr<InputDevice> input;
-  std::unique_ptr<OutputDevice> output;
-  std::unique_ptr<Buffer> first, second, played;
 };
 
 TEST_F(PulseLoopback, RecordsThePitchOfAPlayedTone) {
@@ -131,12 +99,7 @@ TEST_F(PulseLoopback, PositionIsWithin50MsOfWhatIsHeardAndTheTailIsNotCut) {
   // Each sample of a slow ramp says which sample of the sound it is, so every recorded
   // chunk tells how far the listener (the sink's monitor) has heard.
   constexpr size_t kSamples = 2 * 44100;
-  std::vector<uint8_t> ramp(2 * kSamples);
-  for (size_t i = 0; i < kSamples; ++i) {
-    const auto v = static_cast<uint16_t>(1 + i / 4);
-    ramp[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    ramp[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
+  const std::vector<uint8_t> ramp = Ramp(kSamples, 4);
   const int16_t last = static_cast<int16_t>(1 + (kSamples - 1) / 4);
   StartRecording(4410);  // 50 ms chunks: about forty measurements
   Play(ramp);
@@ -266,12 +229,7 @@ TEST_F(PulseLoopback, SoundThatComesWhileTheBuffersAreHeldIsKeptInOrder) {
   // A ramp in which every sample says where it lies; the listener holds both buffers for a
   // second and a half of it, as a busy window does, then hands them back.
   constexpr size_t kSamples = 2 * 44100;
-  std::vector<uint8_t> ramp(2 * kSamples);
-  for (size_t i = 0; i < kSamples; ++i) {
-    const auto v = static_cast<uint16_t>(1 + i / 3);
-    ramp[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    ramp[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
+  const std::vector<uint8_t> ramp = Ramp(kSamples, 3);
   StartRecording(8820);
   ASSERT_TRUE(WaitFor([&] { return !window.chunks.empty(); })) << "not recording";
   Play(ramp);
