@@ -52,6 +52,17 @@ int64_t AnswerMs() {
   return ran < 0 ? 5000 : ran - posted;
 }
 
+// Closing the window, its devices and its connection does not wait for the server.
+void ExpectClosedAtOnce(std::unique_ptr<FormMain>& form, std::unique_ptr<PulseAudioDevices>& audio) {
+  const int64_t closing = MonotonicMs();
+  form->close();
+  form.reset();
+  audio.reset();
+  const int64_t closeMs = MonotonicMs() - closing;
+  ::testing::Test::RecordProperty("close_ms", std::to_string(closeMs));
+  EXPECT_LT(closeMs, 2000);
+}
+
 void StartOnABrokenServer(Start start, Broken broken) {
   TONAMIRA_NEED_PULSE();
   App();
@@ -88,14 +99,7 @@ void StartOnABrokenServer(Start start, Broken broken) {
   EXPECT_TRUE(why) << text;
   EXPECT_TRUE(WaitFor([&] { return AtRest(*form); }, 1000));
 
-  // Closing the window, its devices and its connection does not wait for the server.
-  const int64_t closing = MonotonicMs();
-  form->close();
-  form.reset();
-  audio.reset();
-  const int64_t closeMs = MonotonicMs() - closing;
-  ::testing::Test::RecordProperty("close_ms", std::to_string(closeMs));
-  EXPECT_LT(closeMs, 2000);
+  ExpectClosedAtOnce(form, audio);
   if (broken == Broken::Stopped) server->Resume();
   ReleaseDeferred();
 }
@@ -118,13 +122,7 @@ TEST(StoppedServer, ClosingWhileAStartWaitsEndsAtOnce) {
   ASSERT_EQ(server->Pause(), 0);
   form->RecButtonClick();
   form->PlayButtonClick();   // refused while recording: the take's start is what waits
-  const int64_t closing = MonotonicMs();
-  form->close();
-  form.reset();
-  audio.reset();
-  const int64_t closeMs = MonotonicMs() - closing;
-  ::testing::Test::RecordProperty("close_ms", std::to_string(closeMs));
-  EXPECT_LT(closeMs, 2000);
+  ExpectClosedAtOnce(form, audio);
   EXPECT_TRUE(services.calls.empty());
   server->Resume();
 }
