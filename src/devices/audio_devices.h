@@ -58,7 +58,9 @@ class InputDevice {
   // they were added, in whole sample frames; each filled buffer is handed back with an
   // InputData notification.
   virtual AudioResult AddBuffer(WaveHeader& header) = 0;
-  // Starts recording. Sound that arrives while no buffer is queued is dropped.
+  // Starts recording. Sound that arrives while no buffer is queued is kept (kInputKeepMs,
+  // device_base.h) for the buffers added next; an input that must keep more stops as lost
+  // (Overrun).
   virtual AudioResult Start() = 0;
   // Stops recording and hands every queued buffer back at once, oldest first, each with
   // its own InputData (bytesRecorded = what it got before the reset, often 0).

@@ -12,7 +12,9 @@
 //               reset; one per buffer, in the order the buffers were added.
 //   OutputDone  an output write was played to its last sample, or handed back by a reset;
 //               exactly one per accepted write, in the order of the writes.
-//   InputLost   the input device went away while started. It fills nothing more, but keeps
+//   InputLost   the input device went away while started (or overran: it had to keep more
+//               than it can while no buffer was queued), posted once everything it had kept
+//               has gone into buffers. It fills nothing more, but keeps
 //               every buffer it holds or is given, and hands them all back (each with its
 //               InputData) at Reset: stopping as usual finishes the recording.
 //   OutputLost  the output device went away while a write was pending. Playback stops where
