@@ -12,7 +12,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic             # metric substitutes for the Japanese UI fonts
   sox                              # demo and test sounds
-  libsndfile1-dev                  # tonamira-cli reads FLAC, Ogg, AIFF, float and 24-bit WAV
+  libsndfile1-dev                  # FLAC, Ogg, Opus, MP3, AIFF, float and 24-bit WAV
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # M4A/AAC and the rest
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools  # the English translation (lrelease)
+  praat                            # speech pitch reference for the tracker corpus
   aubio-tools                      # peer pitch tracker used for speed comparison
   hyperfine                        # side-by-side timing in scripts/corpus/speed.sh
   fluidsynth timgm6mb-soundfont musescore-general-soundfont-small  # tracker corpus:

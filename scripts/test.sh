@@ -45,6 +45,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONAMIRA_WERROR=ON >/d
 cmake --build build -j"$jobs"
 with_sound_server ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== the analysis tests again, built without the x86 vector paths (as on arm64 and the rest)"
+cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONAMIRA_PORTABLE=ON \
+  -DTONAMIRA_BUILD_GUI=OFF -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
+cmake --build build-portable -j"$jobs" --target tonamira-tests-analysis
+build-portable/tests/analysis/tonamira-tests-analysis --gtest_brief=1
+
 echo "== fuzzing for ${FUZZ_SECONDS:-60} s each: the WAV reader, then the frame road"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTONAMIRA_BUILD_FUZZ=ON -DTONAMIRA_BUILD_GUI=OFF -DTONAMIRA_BUILD_TESTS=OFF \

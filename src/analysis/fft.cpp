@@ -1,10 +1,11 @@
 #include "analysis/fft.h"
+#include "analysis/vector_clones.h"
 
 #include <cmath>
 #include <cstddef>
 #include <utility>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(TONAMIRA_PORTABLE)
 #include <emmintrin.h>
 #endif
 
@@ -199,7 +200,7 @@ template <bool kReal>
 // dst[k] = sqrt(x[k]). The square root is correctly rounded however it is computed; the
 // SSE2 form only avoids the scalar call path that std::sqrt keeps for errno.
 [[gnu::always_inline]] inline void Sqrt4(double* dst, const V4& x) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(TONAMIRA_PORTABLE)
   __m128d lo, hi;
   __builtin_memcpy(&lo, &x, sizeof lo);
   __builtin_memcpy(&hi, reinterpret_cast<const char*>(&x) + sizeof lo, sizeof hi);
@@ -416,7 +417,7 @@ template <bool kReal>
 // AVX2 and for the baseline, and chosen at load time; the arithmetic per element is the same
 // in both, so the doubles are too. The first stage reads the real input straight from
 // `input`, with +0.0 for every imaginary part.
-__attribute__((target_clones("avx2", "default")))
+TONAMIRA_VECTOR_CLONES
 void RunStages(int n, int c, const double* input, const double* stageCos,
                const double* stageSin, const uint32_t* reversal, const uint32_t* groupAt, double* re0, double* im0,
                double* re1, double* im1, Complex* out, double* mag) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "analysis/rounding.h"
+#include "analysis/vector_clones.h"
 
 namespace tonamira {
 namespace {
@@ -57,7 +58,7 @@ void PrefixSums(const double* v, size_t count, double* out) {
 typedef double Lanes __attribute__((vector_size(32)));
 typedef long long LaneMask __attribute__((vector_size(32)));
 
-__attribute__((target_clones("avx2", "default"))) void NormalizeByRunningMean(
+TONAMIRA_VECTOR_CLONES void NormalizeByRunningMean(
     const double* diff, double* cmnd, size_t lags) {
   size_t tau = 1;
   const Lanes ones = {1.0, 1.0, 1.0, 1.0};

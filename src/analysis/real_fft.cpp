@@ -1,4 +1,5 @@
 #include "analysis/real_fft.h"
+#include "analysis/vector_clones.h"
 
 #include <cmath>
 #include <cstring>
@@ -126,7 +127,7 @@ template <typename V>
 
 // In-place complex transform of length m (exponent -) of data already in bit-reversed order;
 // twiddle tables as RealFft keeps them.
-__attribute__((target_clones("avx2", "default"))) void Butterflies(
+TONAMIRA_VECTOR_CLONES void Butterflies(
     size_t m, const float* stageCos, const float* stageSin, float* __restrict re,
     float* __restrict im) {
   // First two stages as one radix-4 pass: twiddles 1 and -i need no multiplication.
