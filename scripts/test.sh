@@ -51,7 +51,7 @@ cmake -S . -B build-portable -G Ninja -DCMAKE_BUILD_TYPE=Release -DTONAMIRA_PORT
 cmake --build build-portable -j"$jobs" --target tonamira-tests-analysis
 build-portable/tests/analysis/tonamira-tests-analysis --gtest_brief=1
 
-echo "== fuzzing for ${FUZZ_SECONDS:-60} s each: the WAV reader, then the frame road"
+echo "== fuzzing for ${FUZZ_SECONDS:-60} s each, side by side: the WAV reader and the frame road"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTONAMIRA_BUILD_FUZZ=ON -DTONAMIRA_BUILD_GUI=OFF -DTONAMIRA_BUILD_TESTS=OFF \
   -DTONAMIRA_BUILD_BENCH=OFF -DTONAMIRA_WERROR=ON >/dev/null
@@ -65,9 +65,9 @@ fuzz() {
   mkdir -p "$work"
   cp "$root/$seeds"/* "$work"/
   if ! "build-fuzz/fuzz/$harness" -max_total_time="${FUZZ_SECONDS:-60}" -malloc_limit_mb=256 \
-      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$scratch/" "$work" >"$log" 2>&1; then
+      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$scratch/$harness-" "$work" >"$log" 2>&1; then
     cat "$log"
-    for crash in "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* "$scratch"/oom-*; do
+    for crash in "$scratch/$harness"-{crash,leak,timeout,oom}-*; do
       if [ -e "$crash" ]; then
         echo "reproducer: $crash ($(stat -c %s "$crash") bytes)"
         od -A x -t x1z "$crash" | head -40
@@ -78,8 +78,16 @@ fuzz() {
   fi
   tail -n 6 "$log"
 }
-fuzz tonamira-fuzz-wav fuzz/corpus
-fuzz tonamira-fuzz-frame-road fuzz/corpus-frames
+# The two harnesses run at once, one a core; each reports when both have finished.
+fuzz tonamira-fuzz-wav fuzz/corpus >"$scratch/wav.out" 2>&1 &
+wav_pid=$!
+fuzz tonamira-fuzz-frame-road fuzz/corpus-frames >"$scratch/frames.out" 2>&1 &
+frames_pid=$!
+fuzz_rc=0
+wait "$wav_pid" || fuzz_rc=1
+wait "$frames_pid" || fuzz_rc=1
+cat "$scratch/wav.out" "$scratch/frames.out"
+if [ "$fuzz_rc" -ne 0 ]; then exit 1; fi
 
 echo "== sanitizer build (ASan + UBSan) and tests"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONAMIRA_SANITIZE=ON \
