@@ -186,8 +186,6 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
   };
   const auto deliver = [&](size_t i) {
     FileResult& result = *results[i];
-    const std::string messages = result.err.str();
-    if (!messages.empty()) progress.Finish();
     if (!run.outDir) {
       invocation.out << result.out.str();
     } else if (result.status == kExitOk) {
@@ -196,7 +194,10 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
       else
         invocation.out << LocalName(outputs[i]) << '\n';
     }
-    invocation.err << result.err.str();
+    if (const std::string messages = result.err.str(); !messages.empty()) {
+      progress.Finish();  // a message starts on a line of its own
+      invocation.err << messages;
+    }
     status = WithFileStatus(status, result.status);
     results[i].reset();
     progress.Update(static_cast<double>(++shown) / static_cast<double>(count));
