@@ -10,6 +10,7 @@
 
 #include "analysis/channel_pick.h"
 #include "analysis/detection.h"
+#include "analysis/pitch_tracker.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -24,6 +25,9 @@ struct AnalyzeOptions {
   // stereo frame and detects from the second; any other choice detects from a mono frame
   // of the chosen channel (or of the channels' mean).
   ChannelChoice channel = ChannelChoice::kWindowRule;
+  // The pitch range the precise and live methods search: the tracker's own unless asked.
+  double minHz = TrackerSettings{}.minHz;
+  double maxHz = TrackerSettings{}.maxHz;
 };
 
 struct FrameRow {

@@ -70,8 +70,14 @@ std::string AnalyzeSoundLive(const PreciseInput& input, const AnalyzeOptions& op
   settings.tracker.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;
   settings.frameLength = options.frame;
   settings.hop = options.hop;
+  settings.tracker.minHz = options.minHz;
+  settings.tracker.maxHz = options.maxHz;
   LivePitchTracker tracker(settings);
-  if (!tracker.valid()) return "the frame is too short for the live method at this rate";
+  if (!tracker.valid())
+    return TrackerRefusal(settings.frameLength > 0 ? settings.frameLength
+                                                   : PreciseFrameLength(static_cast<uint32_t>(
+                                                         settings.tracker.sampleRate)),
+                          settings.tracker, "live");
 
   const uint64_t bytesPerSampleFrame = fromPcm ? f.nBlockAlign : 2u * static_cast<uint64_t>(channels);
   RowsInOrder rows(bytesPerSampleFrame, tracker.hop(), tracker.sampleRate(), row);

@@ -1,5 +1,6 @@
 #include "cli/analyze_precise.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "analysis/channel_pick.h"
@@ -33,6 +34,24 @@ std::string CheckPreciseInput(const PreciseInput& input, const AnalyzeOptions& o
   return {};
 }
 
+std::string TrackerRefusal(int32_t frame, const TrackerSettings& settings, const char* method) {
+  TrackerSettings ownRange = settings;
+  ownRange.minHz = TrackerSettings{}.minHz;
+  ownRange.maxHz = TrackerSettings{}.maxHz;
+  // The range is at fault when the tracker's own range would do where this one does not.
+  const bool rangeAtFault =
+      !PitchTracker(frame, settings).valid() && PitchTracker(frame, ownRange).valid();
+  char text[160];
+  if (rangeAtFault)
+    std::snprintf(text, sizeof text,
+                  "the pitch range %g to %g Hz is too narrow for the %s method at this rate",
+                  settings.minHz, settings.maxHz, method);
+  else
+    std::snprintf(text, sizeof text, "the frame is too short for the %s method at this rate",
+                  method);
+  return text;
+}
+
 std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
                                 const std::function<void(const PreciseRow&)>& row,
                                 const std::function<void(double)>& progress) {
@@ -42,8 +61,10 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
 
   TrackerSettings settings;
   settings.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;
+  settings.minHz = options.minHz;
+  settings.maxHz = options.maxHz;
   PitchTracker tracker(options.frame, settings);
-  if (!tracker.valid()) return "the frame is too short for the precise method at this rate";
+  if (!tracker.valid()) return TrackerRefusal(options.frame, settings, "precise");
 
   std::vector<double> samples(static_cast<size_t>(options.frame));
   const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;

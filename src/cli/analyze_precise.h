@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "analysis/pitch_tracker.h"
 #include "cli/analyze.h"
 #include "cli/csv_rows.h"
 #include "cli/pcm_bytes.h"
@@ -31,6 +32,12 @@ struct PreciseInput {
 std::string CheckPreciseInput(const PreciseInput& input, const AnalyzeOptions& options,
                               bool wholeFrames);
 
+// Why a tracker with these settings cannot be made: the frame too short for the rate, or
+// (when the tracker's own range would do) the pitch range too narrow; method names the
+// method in the message.
+std::string TrackerRefusal(int32_t frame, const TrackerSettings& settings, const char* method);
+
+// options.minHz and options.maxHz are the range searched.
 std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions& options,
                                 const std::function<void(const PreciseRow&)>& row,
                                 const std::function<void(double)>& progress = {});

@@ -11,6 +11,18 @@ std::string CsvHeader(bool precise) {
                  : "time_s,frame_pos,pitch_hz,level,note,cents\n";
 }
 
+std::string CsvField(const std::string& text) {
+  const bool plain = text.find_first_of(",\"\r\n") == std::string::npos &&
+                     (text.empty() || (text.front() != ' ' && text.back() != ' '));
+  if (plain) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
 std::string NoteColumns(double hz, double a4Hz) {
   const NearestNote note = NearestNoteOf(hz, a4Hz);
   char cents[32];

@@ -27,6 +27,10 @@ struct PreciseRow {
 // decimals, every frame).
 void AppendPreciseRow(std::string& out, const PreciseRow& row, double a4Hz);
 
+// text as one CSV field: as it is, or in double quotes (each quote doubled) when it holds a
+// comma, a quote, a line break or a blank at either end.
+std::string CsvField(const std::string& text);
+
 // The note name and cents columns ("A#4,-12.3") of a pitch; cents with one decimal and never
 // a negative zero.
 std::string NoteColumns(double hz, double a4Hz);

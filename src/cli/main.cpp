@@ -6,5 +6,6 @@
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  return tonamira::RunCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
+  return tonamira::RunCli(argc, argv, std::cin, std::cout, std::cerr,
+                          isatty(STDERR_FILENO) == 1);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/note_name.h"
+#include "analysis/pitch_tracker.h"
 #include "sound/wave_format.h"
 
 namespace tonamira {
@@ -36,6 +37,10 @@ struct TrackOptions {
   double fromSeconds = 0.0;
   std::optional<double> toSeconds;  // empty: to the end of the sound
   double hopSeconds = 0.01;         // spacing of the points
+  // The pitch range a tracker that takes one searches (the precise tracker's own by
+  // default).
+  double minHz = TrackerSettings{}.minHz;
+  double maxHz = TrackerSettings{}.maxHz;
 };
 
 // Where a tracker's frames lie for a track of the stretch [from, to]: frames `hop` sample

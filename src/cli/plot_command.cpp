@@ -1,7 +1,6 @@
 #include "cli/plot_command.h"
 
 #include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QStringList>
@@ -9,33 +8,49 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "analysis/pitch_tracker.h"
+#include "cli/batch.h"
+#include "cli/command_table.h"
+#include "cli/input_sound.h"
+#include "cli/options.h"
+#include "cli/output_names.h"
 #include "cli/pitch_plot.h"
 #include "cli/pitch_track.h"
 #include "cli/precise_track.h"
-#include "sound/wav_reader.h"
 
 namespace tonamira {
 namespace {
 
-constexpr int kExitUsage = 1;
-constexpr int kExitRejected = 2;
-
-const char* const kPlotUsage =
-    "usage: tonamira-cli plot IN.wav [-o OUT.png|OUT.svg] [--method window|precise]\n"
-    "                                [--from S] [--to S]\n"
-    "  Draws the pitch contour of IN over time on a semitone grid labelled with note names\n"
-    "  (C lines stronger, time in seconds), with gaps where no pitch is found and the level\n"
-    "  (RMS, in decibels below the loudest moment) as a band underneath.\n"
-    "  -o OUT       PNG or SVG by its extension; default: IN with the extension .png\n"
-    "  --method M   precise: the precise tracker (60 to 1600 Hz, sub-hertz, unvoiced\n"
+// What `plot --help` and a usage error of plot show after the synopsis; the tracker's range
+// is the tracker's own.
+const char* const kPlotDetails =
+    "  Draws the pitch contour of each FILE over time on a semitone grid labelled with note\n"
+    "  names (C lines stronger, time in seconds), with gaps where no pitch is found and the\n"
+    "  level (RMS, in decibels below the loudest moment) as a band underneath.\n"
+    "  -o OUT       PNG or SVG by its extension; default: FILE with the extension .png\n"
+    "               (one FILE only; several are each drawn next to their sound)\n"
+    "  --method M   precise: the precise tracker (%g to %g Hz, sub-hertz, unvoiced\n"
     "               stretches left out), every 10 ms (default)\n"
     "               window: the window's own detector, every 10 ms\n"
     "  --from S     start of the plotted stretch in seconds (default 0)\n"
-    "  --to S       end of the plotted stretch in seconds (default: the end of the sound)\n";
+    "  --to S       end of the plotted stretch in seconds (default: the end of the sound)\n"
+    "  --min-hz HZ, --max-hz HZ\n"
+    "               precise: the lowest and highest pitch searched\n"
+    "  --jobs N     files tracked at once (default: the machine's cores)\n";
+
+std::string PlotUsage() {
+  char details[1536];
+  const TrackerSettings tracker;
+  std::snprintf(details, sizeof details, kPlotDetails, tracker.minHz, tracker.maxHz);
+  return CommandUsage(*FindCommand("plot")) + details;
+}
 
 // How each --method value makes a track from a sound. A method without a builder is known
 // but not part of this build; it is refused as a usage error, before any file is read.
@@ -44,30 +59,15 @@ using TrackBuilder = std::string (*)(std::span<const uint8_t>, const WaveFormat&
 struct PitchMethod {
   const char* name;
   TrackBuilder build;
+  bool takesPitchRange;  // --min-hz and --max-hz apply
 };
 const PitchMethod kMethods[] = {
-    {"window", &BuildWindowTrack},
-    {"precise", &BuildPreciseTrack},
+    {"window", &BuildWindowTrack, false},
+    {"precise", &BuildPreciseTrack, true},
 };
 
-int UsageError(std::ostream& err, const std::string& message) {
-  err << "tonamira-cli: " << message << '\n' << kPlotUsage;
-  return kExitUsage;
-}
-
 bool ParseSeconds(const QString& text, double& value) {
-  bool ok = false;
-  const double parsed = text.toDouble(&ok);
-  if (ok) value = parsed;
-  return ok && std::isfinite(parsed) && parsed >= 0.0;
-}
-
-// IN with its extension replaced by .png (or .png appended when it has none).
-QString DefaultOutput(const QString& in) {
-  const QFileInfo info(in);
-  const QString base = info.completeBaseName().isEmpty() ? info.fileName() : info.completeBaseName();
-  const QString dir = info.path();
-  return (dir == "." && !in.startsWith("./") ? QString() : dir + "/") + base + ".png";
+  return ParseReal(text, value) && value >= 0.0;
 }
 
 std::string Seconds(double s) {
@@ -94,85 +94,158 @@ std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
   return app;
 }
 
-}  // namespace
+// The command line of plot once its options are read.
+struct PlotRun {
+  QStringList files;
+  QStringList outputs;  // outputs[i] is the picture of files[i]
+  const PitchMethod* method = nullptr;
+  TrackOptions options;
+  int jobs = 1;
+};
 
-int RunPlot(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-
-  QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const QCommandLineOption help({"h", "help"}, "Show this help.");
+// Reads the options; returns nothing to go on, or the status to end with.
+std::optional<int> ReadPlotRun(const Invocation& invocation, PlotRun& run) {
   const QCommandLineOption outOption({"o", "output"}, "Output picture.", "OUT");
   // A contour is read by eye: the precise tracker's voicing and sub-hertz pitch draw it
   // without the strays and octave jumps of the window's detector.
   const QCommandLineOption methodOption("method", "Pitch method.", "M", "precise");
   const QCommandLineOption fromOption("from", "Start in seconds.", "S");
   const QCommandLineOption toOption("to", "End in seconds.", "S");
-  parser.addOptions({help, outOption, methodOption, fromOption, toOption});
-  if (!parser.parse(arguments)) return UsageError(err, parser.errorText().toStdString());
-  if (parser.isSet(help)) {
-    out << kPlotUsage;
-    return 0;
+  const QCommandLineOption minHzOption = MinHzOption();
+  const QCommandLineOption maxHzOption = MaxHzOption();
+  const QCommandLineOption jobsOption = JobsOption();
+  CommandLine line({outOption, methodOption, fromOption, toOption, minHzOption, maxHzOption,
+                    jobsOption});
+  std::ostream& err = invocation.err;
+  const std::string usage = PlotUsage();
+  if (!line.Parse(invocation.arguments)) return UsageError(err, line.error(), usage);
+  if (line.helpAsked()) {
+    invocation.out << usage;
+    return kExitOk;
   }
-  const QStringList positional = parser.positionalArguments();  // "plot" IN
-  if (positional.size() != 2) return UsageError(err, "plot takes one sound file");
-  const QString in = positional[1];
+  run.files = line.operands();
+  if (run.files.isEmpty()) return UsageError(err, "plot takes one or more sound files", usage);
 
-  const PitchMethod* method = nullptr;
   for (const PitchMethod& m : kMethods)
-    if (parser.value(methodOption) == m.name) method = &m;
-  if (method == nullptr) return UsageError(err, "--method must be window or precise");
-  if (method->build == nullptr)
-    return UsageError(err, std::string("--method ") + method->name +
-                               " is not available in this version; use --method window");
+    if (line.value(methodOption) == m.name) run.method = &m;
+  if (run.method == nullptr) return UsageError(err, "--method must be window or precise", usage);
+  if (run.method->build == nullptr)
+    return UsageError(err, std::string("--method ") + run.method->name +
+                               " is not available in this version; use --method window",
+                      usage);
 
-  TrackOptions options;
-  if (parser.isSet(fromOption) && !ParseSeconds(parser.value(fromOption), options.fromSeconds))
-    return UsageError(err, "--from must be a number of seconds, at least 0");
-  if (parser.isSet(toOption)) {
+  TrackOptions& options = run.options;
+  if (line.isSet(fromOption) && !ParseSeconds(line.value(fromOption), options.fromSeconds))
+    return UsageError(err, "--from must be a number of seconds, at least 0", usage);
+  if (line.isSet(toOption)) {
     double to = 0.0;
-    if (!ParseSeconds(parser.value(toOption), to) || !(to > options.fromSeconds))
-      return UsageError(err, "--to must be a number of seconds after --from");
+    if (!ParseSeconds(line.value(toOption), to) || !(to > options.fromSeconds))
+      return UsageError(err, "--to must be a number of seconds after --from", usage);
     options.toSeconds = to;
   }
-  const QString output = parser.isSet(outOption) ? parser.value(outOption) : DefaultOutput(in);
-  const QString suffix = QFileInfo(output).suffix().toLower();
-  if (suffix != "png" && suffix != "svg") return UsageError(err, "-o must name a .png or .svg file");
+  if ((line.isSet(minHzOption) || line.isSet(maxHzOption)) && !run.method->takesPitchRange)
+    return UsageError(err, "--min-hz and --max-hz are for the precise method", usage);
+  if (const std::string why =
+          ReadPitchRange(line, minHzOption, maxHzOption, options.minHz, options.maxHz);
+      !why.empty())
+    return UsageError(err, why, usage);
+  if (const std::string why = ReadJobs(line, jobsOption, run.jobs); !why.empty())
+    return UsageError(err, why, usage);
 
-  const std::string file = in.toStdString();
-  const WavReadResult sound = ReadWavFile(file, WaveFormat{});
-  if (!sound.ok) {
-    err << "tonamira-cli: " << file << ": " << sound.message << '\n';
-    return kExitRejected;
+  if (line.isSet(outOption)) {
+    if (run.files.size() > 1)
+      return UsageError(err, "-o names the picture of one file; several are each drawn next "
+                             "to their sound",
+                        usage);
+    run.outputs << line.value(outOption);
+  } else {
+    for (const QString& file : run.files) run.outputs << OutputNextTo(file, ".png");
   }
-  if (sound.format.nBlockAlign != 0 && sound.format.nSamplesPerSec != 0) {
-    const double duration = static_cast<double>(sound.size / sound.format.nBlockAlign) /
-                            static_cast<double>(sound.format.nSamplesPerSec);
-    if (options.fromSeconds >= duration)
-      return UsageError(err, "--from lies at or past the end of " + file + " (" +
-                                 Seconds(duration) + ")");
+  for (const QString& output : run.outputs) {
+    const QString suffix = QFileInfo(output).suffix().toLower();
+    if (suffix != "png" && suffix != "svg")
+      return UsageError(err, "-o must name a .png or .svg file", usage);
   }
+  if (const std::string clash = SharedOutput(run.files, run.outputs); !clash.empty())
+    return UsageError(err, clash, usage);
+  return std::nullopt;
+}
 
+// One file's track, made on a thread of the batch and drawn in its turn.
+struct TrackResult {
   PitchTrack track;
-  const std::string problem = method->build(std::span<const uint8_t>(sound.data.get(), sound.size),
-                                            sound.format, options, track);
-  if (!problem.empty()) {
-    err << "tonamira-cli: " << file << ": " << problem << '\n';
-    return kExitRejected;
+  std::ostringstream err;
+  int status = kExitOk;
+};
+
+void BuildTrackOf(const PlotRun& run, size_t i, std::mutex& openLock, TrackResult& result) {
+  const std::string file = LocalName(run.files[i]);
+  InputSound sound;
+  {
+    const std::lock_guard held(openLock);  // the readers are opened one at a time
+    sound = OpenInput(LocalPath(run.files[i]), InputPurpose::kAnalyze);
   }
-  bool voiced = false;
-  for (const PitchPoint& point : track.points) voiced = voiced || point.hz.has_value();
-  if (!voiced) err << "tonamira-cli: " << file << ": no pitch found; the plot shows the level only\n";
+  if (!sound.ok) {
+    result.status = Rejected(result.err, file + ": " + sound.message);
+    return;
+  }
+  const PcmView view = MakePcmView(sound);
+  if (view.format.nBlockAlign != 0 && view.format.nSamplesPerSec != 0) {
+    const double duration = static_cast<double>(view.size / view.format.nBlockAlign) /
+                            static_cast<double>(view.format.nSamplesPerSec);
+    if (run.options.fromSeconds >= duration) {
+      result.status = UsageError(result.err, "--from lies at or past the end of " + file +
+                                                 " (" + Seconds(duration) + ")",
+                                 PlotUsage());
+      return;
+    }
+  }
+  const std::string problem = run.method->build(std::span<const uint8_t>(view.data, view.size),
+                                                view.format, run.options, result.track);
+  if (!problem.empty()) result.status = Rejected(result.err, file + ": " + problem);
+}
+
+}  // namespace
+
+int RunPlot(const Invocation& invocation) {
+  PlotRun run;
+  if (const std::optional<int> end = ReadPlotRun(invocation, run)) return *end;
 
   const auto app = EnsureGuiApplication();
-  const std::string written = SavePitchPlot(track, QFileInfo(in).fileName(), output);
-  if (!written.empty()) {
-    err << "tonamira-cli: " << output.toStdString() << ": " << written << '\n';
-    return kExitRejected;
-  }
-  out << output.toStdString() << '\n';
-  return 0;
+  std::mutex openLock;
+  std::vector<std::unique_ptr<TrackResult>> results(static_cast<size_t>(run.files.size()));
+  int status = kExitOk;
+  const bool alone = run.files.size() == 1;
+  const auto work = [&](size_t i) {
+    results[i] = std::make_unique<TrackResult>();
+    BuildTrackOf(run, i, openLock, *results[i]);
+  };
+  // Drawing stays on the calling thread, where the application's fonts are.
+  const auto draw = [&](size_t i) {
+    TrackResult& result = *results[i];
+    const std::string file = LocalName(run.files[i]);
+    if (result.status == kExitOk) {
+      bool voiced = false;
+      for (const PitchPoint& point : result.track.points) voiced = voiced || point.hz.has_value();
+      if (!voiced)
+        result.err << "tonamira-cli: " << file
+                   << ": no pitch found; the plot shows the level only\n";
+      const QString& output = run.outputs[static_cast<qsizetype>(i)];
+      const std::string written =
+          SavePitchPlot(result.track, QFileInfo(run.files[static_cast<qsizetype>(i)]).fileName(),
+                        output);
+      if (!written.empty())
+        result.status = Rejected(result.err, LocalName(output) + ": " + written);
+      else
+        invocation.out << LocalName(output) << '\n';
+    }
+    invocation.err << result.err.str();
+    status = alone ? result.status : WithFileStatus(status, result.status);
+    results[i].reset();
+  };
+  RunInOrder(results.size(), run.jobs, work, draw);
+  invocation.out << std::flush;
+  return status;
 }
 
 }  // namespace tonamira

@@ -1,15 +1,14 @@
 #pragma once
-// tonamira-cli plot: the pitch contour of a sound file as a PNG or SVG picture.
-//
-//   tonamira-cli plot IN [-o OUT.png|OUT.svg] [--method window|precise] [--from S] [--to S]
+// tonamira-cli plot: the pitch contour of a sound file (or of each of several) as a PNG or
+// SVG picture.
 
-#include <ostream>
+#include "cli/command_io.h"
 
 namespace tonamira {
 
-// Runs the plot command; argv[1] is "plot". Prints the written file's path on out and
-// messages on err. Exit status as the tool's: 0 done, 1 usage error, 2 a file that could
-// not be read, analysed or written.
-int RunPlot(int argc, char** argv, std::ostream& out, std::ostream& err);
+// Prints each written file's path on out, in the order the files were named, and messages
+// on err. Exit status as the tool's: 0 done, 1 usage error, 2 a file that could not be read,
+// analysed or written (the other files of a batch are still drawn).
+int RunPlot(const Invocation& invocation);
 
 }  // namespace tonamira

@@ -20,6 +20,8 @@ std::string BuildPreciseTrack(std::span<const uint8_t> data, const WaveFormat& f
   AnalyzeOptions analyze;
   analyze.frame = stretch.frame;
   analyze.hop = stretch.hop;
+  analyze.minHz = options.minHz;
+  analyze.maxHz = options.maxHz;
   SpanPcmBytes bytes(stretch.bytes);
   PreciseInput input;
   input.pcm = &bytes;

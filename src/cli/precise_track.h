@@ -16,7 +16,8 @@ namespace tonamira {
 
 // As BuildWindowTrack, with the precise tracker (its voicing decided over the stretch): one
 // point per hop whose frame centre lies in [from, to], with the pitch of a voiced frame to a
-// fraction of a hertz and the frame's RMS level over all channels.
+// fraction of a hertz and the frame's RMS level over all channels; the tracker searches
+// options.minHz .. options.maxHz.
 std::string BuildPreciseTrack(std::span<const uint8_t> data, const WaveFormat& format,
                               const TrackOptions& options, PitchTrack& track);
 

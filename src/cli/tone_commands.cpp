@@ -1,8 +1,6 @@
 #include "cli/tone_commands.h"
 
 #include <QCommandLineOption>
-#include <QCommandLineParser>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +18,9 @@
 #include "analysis/rounding.h"
 #include "analysis/spectrum.h"
 #include "cli/analyze.h"
-#include "sound/wav_reader.h"
+#include "cli/command_table.h"
+#include "cli/input_sound.h"
+#include "cli/options.h"
 #include "sound/wav_writer.h"
 #include "sound/wave_format.h"
 #include "synth/mixer.h"
@@ -29,9 +29,6 @@
 
 namespace tonamira {
 namespace {
-
-constexpr int kExitUsage = 1;
-constexpr int kExitRejected = 2;
 
 // The fundamental the tone may have: 1 Hz up to half its rate.
 constexpr int32_t kMinFreq = 1;
@@ -53,50 +50,17 @@ constexpr int32_t kMixerMaxFreq = 2000;
 struct Io {
   std::ostream& out;
   std::ostream& err;
-  std::string_view usage;
+  std::string usage;
 
   int UsageError(const std::string& message) const {
-    err << "tonamira-cli: " << message << '\n' << usage;
-    return kExitUsage;
+    return tonamira::UsageError(err, message, usage);
   }
   int Help() const {
     out << usage;
-    return 0;
+    return kExitOk;
   }
-  int Rejected(const std::string& message) const {
-    err << "tonamira-cli: " << message << '\n';
-    return kExitRejected;
-  }
+  int Rejected(const std::string& message) const { return tonamira::Rejected(err, message); }
 };
-
-bool ParseInt(const QString& text, int32_t lo, int32_t hi, int32_t& value) {
-  bool ok = false;
-  const int parsed = text.trimmed().toInt(&ok);
-  if (!ok || parsed < lo || parsed > hi) return false;
-  value = parsed;
-  return true;
-}
-
-bool ParseReal(const QString& text, double& value) {
-  bool ok = false;
-  const double parsed = text.trimmed().toDouble(&ok);
-  if (!ok || !std::isfinite(parsed)) return false;
-  value = parsed;
-  return true;
-}
-
-// A comma-separated list of at most twenty entries, each accepted by parse.
-template <typename T, typename Parse>
-bool ParseList(const QString& text, Parse parse, std::vector<T>& values) {
-  const QStringList items = text.split(',');
-  if (items.size() > kHarmonics) return false;
-  for (const QString& item : items) {
-    T value{};
-    if (!parse(item, value)) return false;
-    values.push_back(value);
-  }
-  return true;
-}
 
 // The options both commands share.
 struct ToneOptions {
@@ -105,17 +69,16 @@ struct ToneOptions {
   std::filesystem::path output;
 };
 
-std::string ReadVolumeAndLength(const QCommandLineParser& parser, const QCommandLineOption& volume,
+std::string ReadVolumeAndLength(const CommandLine& line, const QCommandLineOption& volume,
                                 const QCommandLineOption& length, const QCommandLineOption& output,
                                 ToneOptions& options) {
-  if (parser.isSet(volume) && !ParseInt(parser.value(volume), 0, kVolumeMax, options.volume))
+  if (line.isSet(volume) && !ParseWhole(line.value(volume), 0, kVolumeMax, options.volume))
     return "--volume must be a whole number from 0 to 300";
-  if (parser.isSet(length) &&
-      !ParseInt(parser.value(length), kMixTenthsMin, kMixTenthsMax, options.tenths))
+  if (line.isSet(length) &&
+      !ParseWhole(line.value(length), kMixTenthsMin, kMixTenthsMax, options.tenths))
     return "--length must be a whole number of tenths of a second from 1 to 30";
-  if (!parser.isSet(output) || parser.value(output).isEmpty()) return "-o OUT.wav is required";
-  const QByteArray name = QFile::encodeName(parser.value(output));
-  options.output = std::string(name.constData(), static_cast<size_t>(name.size()));
+  if (!line.isSet(output) || line.value(output).isEmpty()) return "-o OUT.wav is required";
+  options.output = LocalPath(line.value(output));
   return {};
 }
 
@@ -146,32 +109,31 @@ int WriteTone(const ToneRecipe& recipe, const ToneOptions& options, const Io& io
   return 0;
 }
 
-int RunSynth(const QStringList& arguments, const Io& io) {
-  QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+int Synth(const QStringList& arguments, const Io& io) {
   const QCommandLineOption freq("freq", "Fundamental in hertz.", "HZ");
   const QCommandLineOption levels("levels", "Levels of harmonics 1, 2, ...", "L1,L2,...");
   const QCommandLineOption phases("phases", "Phases in radians.", "P1,P2,...");
   const QCommandLineOption volume("volume", "Volume.", "V");
   const QCommandLineOption length("length", "Length in tenths of a second.", "TENTHS");
   const QCommandLineOption output({"o", "output"}, "The WAV file to write.", "OUT.wav");
-  const QCommandLineOption help({"h", "help"}, "Show the usage.");
-  parser.addOptions({freq, levels, phases, volume, length, output, help});
-  if (!parser.parse(arguments)) return io.UsageError(parser.errorText().toStdString());
-  if (parser.isSet(help)) return io.Help();
-  if (parser.positionalArguments().size() != 1) return io.UsageError("synth takes no file");
+  CommandLine parser({freq, levels, phases, volume, length, output});
+  if (!parser.Parse(arguments)) return io.UsageError(parser.error());
+  if (parser.helpAsked()) return io.Help();
+  if (!parser.operands().isEmpty()) return io.UsageError("synth takes no file");
 
   int32_t fundamental = 0;
-  if (!parser.isSet(freq) || !ParseInt(parser.value(freq), kMinFreq, kMaxFreq, fundamental))
+  if (!parser.isSet(freq) || !ParseWhole(parser.value(freq), kMinFreq, kMaxFreq, fundamental))
     return io.UsageError("--freq must be a whole number of hertz from 1 to 22050");
   std::vector<int32_t> levelList;
   const auto parseLevel = [](const QString& text, int32_t& v) {
-    return ParseInt(text, 0, kLevelMax, v);
+    return ParseWhole(text, 0, kLevelMax, v);
   };
-  if (!parser.isSet(levels) || !ParseList<int32_t>(parser.value(levels), parseLevel, levelList))
+  if (!parser.isSet(levels) ||
+      !ParseList<int32_t>(parser.value(levels), kHarmonics, parseLevel, levelList))
     return io.UsageError("--levels must list up to 20 whole numbers from 0 to 100");
   std::vector<double> phaseList;
-  if (parser.isSet(phases) && !ParseList<double>(parser.value(phases), ParseReal, phaseList))
+  if (parser.isSet(phases) &&
+      !ParseList<double>(parser.value(phases), kHarmonics, ParseReal, phaseList))
     return io.UsageError("--phases must list up to 20 numbers of radians");
   ToneOptions options;
   const std::string problem = ReadVolumeAndLength(parser, volume, length, output, options);
@@ -193,9 +155,8 @@ struct FrameHarmonics {
 // The frame of the sound that starts at `seconds`, analysed the way the window analyses a
 // frame of a loaded file while the mixer follows the analysis (harmonic labelling on).
 // This is the one place the command reaches into the per-frame road.
-std::optional<FrameHarmonics> AnalyseFrameAt(const WavReadResult& sound, double seconds,
-                                             std::string& problem) {
-  const WaveFormat& f = sound.format;
+std::optional<FrameHarmonics> AnalyseFrameAt(std::span<const uint8_t> data, const WaveFormat& f,
+                                             double seconds, std::string& problem) {
   if (!AnalysableBits(f.wBitsPerSample)) {
     problem = "cannot analyse " + std::to_string(f.wBitsPerSample) +
               "-bit samples (8 or 16 bits only)";
@@ -204,9 +165,9 @@ std::optional<FrameHarmonics> AnalyseFrameAt(const WavReadResult& sound, double 
   // The first sample frame, in whole frames; a start past the sound's byte count can never
   // hold a frame (and is kept from overflowing the byte offset).
   const int64_t first = RoundInt64(seconds * f.nSamplesPerSec);
-  const bool past = first < 0 || static_cast<uint64_t>(first) > sound.size;
+  const bool past = first < 0 || static_cast<uint64_t>(first) > data.size();
   PcmFrame frame;
-  frame.bytes = std::span<const uint8_t>(sound.data.get(), sound.size);
+  frame.bytes = data;
   frame.offset = past ? 0 : static_cast<uint64_t>(first) * f.nBlockAlign;
   frame.length = kFrame;
   frame.channels = f.nChannels;
@@ -253,19 +214,16 @@ std::string Joined(const HarmonicPhases& phases) {
   return text;
 }
 
-int RunResynth(const QStringList& arguments, const Io& io) {
-  QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+int Resynth(const QStringList& arguments, const Io& io) {
   const QCommandLineOption at("at", "Time of the frame in seconds.", "SECONDS");
   const QCommandLineOption volume("volume", "Volume.", "V");
   const QCommandLineOption length("length", "Length in tenths of a second.", "TENTHS");
   const QCommandLineOption output({"o", "output"}, "The WAV file to write.", "OUT.wav");
-  const QCommandLineOption help({"h", "help"}, "Show the usage.");
-  parser.addOptions({at, volume, length, output, help});
-  if (!parser.parse(arguments)) return io.UsageError(parser.errorText().toStdString());
-  if (parser.isSet(help)) return io.Help();
-  const QStringList positional = parser.positionalArguments();
-  if (positional.size() != 2) return io.UsageError("resynth takes one WAV file");
+  CommandLine parser({at, volume, length, output});
+  if (!parser.Parse(arguments)) return io.UsageError(parser.error());
+  if (parser.helpAsked()) return io.Help();
+  const QStringList files = parser.operands();
+  if (files.size() != 1) return io.UsageError("resynth takes one sound file");
   double seconds = 0.0;
   if (!parser.isSet(at) || !ParseReal(parser.value(at), seconds) || seconds < 0.0)
     return io.UsageError("--at must be a time in seconds, at least 0");
@@ -273,13 +231,15 @@ int RunResynth(const QStringList& arguments, const Io& io) {
   const std::string problem = ReadVolumeAndLength(parser, volume, length, output, options);
   if (!problem.empty()) return io.UsageError(problem);
 
-  const std::string input = positional[1].toStdString();
-  const QByteArray inputName = QFile::encodeName(positional[1]);
-  const WavReadResult sound = ReadWavFile(
-      std::string(inputName.constData(), static_cast<size_t>(inputName.size())), WaveFormat{});
+  // The tool's input: the own reader's 8- and 16-bit WAV as they are, any other sound as its
+  // 16-bit samples.
+  const std::string input = LocalName(files[0]);
+  const InputSound sound = OpenInput(LocalPath(files[0]), InputPurpose::kAnalyze);
   if (!sound.ok) return io.Rejected(input + ": " + sound.message);
+  const PcmView view = MakePcmView(sound);
   std::string failed;
-  std::optional<FrameHarmonics> frame = AnalyseFrameAt(sound, seconds, failed);
+  std::optional<FrameHarmonics> frame =
+      AnalyseFrameAt(std::span<const uint8_t>(view.data, view.size), view.format, seconds, failed);
   if (!frame) return io.Rejected(input + " at " + parser.value(at).toStdString() + " s: " + failed);
 
   // The mixer at its start values follows this one detection: levels from the peaks, the
@@ -291,7 +251,7 @@ int RunResynth(const QStringList& arguments, const Io& io) {
   int32_t freq = kMixerStartFreq;
   const std::optional<int32_t> follow =
       LevelsFromPeaks(frame->peaks, frame->detectedFreq, levels);
-  SettleHarmonicBars(levels, bars, HarmonicCount(sound.format.nSamplesPerSec, freq));
+  SettleHarmonicBars(levels, bars, HarmonicCount(view.format.nSamplesPerSec, freq));
   if (follow) {
     freq = std::clamp(*follow, kMinFreq, kMixerMaxFreq);
   } else {
@@ -313,19 +273,12 @@ int RunResynth(const QStringList& arguments, const Io& io) {
 
 }  // namespace
 
-bool IsToneCommand(std::string_view command) {
-  return command == "synth" || command == "resynth";
+int RunSynth(const Invocation& invocation) {
+  return Synth(invocation.arguments, Io{invocation.out, invocation.err, ToolUsage()});
 }
 
-int RunToneCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
-                   std::string_view usage) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  // The parser sees the program name, then the command's own arguments: the command word
-  // becomes the first positional argument.
-  const Io io{out, err, usage};
-  if (argc >= 2 && std::string_view(argv[1]) == "synth") return RunSynth(arguments, io);
-  return RunResynth(arguments, io);
+int RunResynth(const Invocation& invocation) {
+  return Resynth(invocation.arguments, Io{invocation.out, invocation.err, ToolUsage()});
 }
 
 }  // namespace tonamira

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -82,13 +83,20 @@ class CliTest : public ::testing::Test {
     return path.string();
   }
 
-  int Run(std::vector<std::string> args) {
+  // Runs the tool in-process; its standard input holds `input`.
+  int Run(std::vector<std::string> args, const std::string& input = {}) {
     args.insert(args.begin(), "tonamira-cli");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     out_.str("");
     err_.str("");
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out_, err_, false);
+    std::istringstream in(input);
+    return RunCli(static_cast<int>(argv.size()), argv.data(), in, out_, err_, false);
+  }
+
+  std::string Read(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   std::vector<std::string> Lines() const {

@@ -158,7 +158,7 @@ TEST_F(CliTest, UsageErrorsExitOne) {
       {},
       {"analyze"},
       {"transcribe", path},
-      {"analyze", path, "extra"},
+      {"info", path, "extra"},
       {"analyze", path, "--frame", "1000"},
       {"analyze", path, "--frame", "4096"},
       {"analyze", path, "--hop", "0"},

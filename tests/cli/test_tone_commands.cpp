@@ -243,7 +243,7 @@ TEST_F(ToneCommandTest, ResynthRefusalsExitTwoAndLeaveNoFile) {
 TEST_F(ToneCommandTest, HelpPrintsTheUsage) {
   for (const char* command : {"synth", "resynth"}) {
     EXPECT_EQ(Run({command, "--help"}), 0);
-    EXPECT_NE(out_.str().find("tonamira-cli resynth IN.wav --at SECONDS"), std::string::npos);
+    EXPECT_NE(out_.str().find("tonamira-cli resynth FILE --at SECONDS"), std::string::npos);
     EXPECT_TRUE(err_.str().empty());
   }
 }
