@@ -28,6 +28,7 @@
 #include "main/language.h"
 #include "main/main_frame.h"
 #include "main/trace_window.h"
+#include "views/waveform_view.h"
 #include "window_fixture.h"
 
 // Readable failures: the texts as text.
@@ -451,8 +452,29 @@ TEST(Language, MessageBoxesSayItInEnglish) {
   EXPECT_EQ(MainFrame::AboutText().rfind("Tonamira ver1.24\nA program for looking at the pitch", 0), 0u);
 }
 
-TEST(Language, TheConfirmationBoxAsksInEnglish) {
-  // The real box, read while it is shown and then cancelled.
+TEST(Language, TheLoudnessWarningIsDrawnInEnglish) {
+  QTemporaryDir dir;
+  Program p(dir.filePath("settings.ini"));
+  p.Choose(Language::English);
+  std::vector<int16_t> loud(2048, 0);
+  loud[2] = 32001;
+  const std::vector<uint8_t> frame = testing::Pcm16(loud, 1);
+  p.form.AnalyzeFrame(2048, frame.data(), frame.size(), 0, 1, 16, p.form.PaintBoxGra,
+                      p.form.PaintBoxFft);
+  ASSERT_EQ(p.form.Analysis.LevelOk, 0);
+  RasterCanvas& wave = p.form.PaintBoxGra->Canvas();
+  const std::vector<uint32_t> shown(wave.Bits(), wave.Bits() + 545 * 171);
+  EXPECT_GT(testing::CountColor(wave, kRed, 272, 85, 545, 100), 20);
+  // The text is drawn opaquely: drawing the English warning again changes no pixel, drawing
+  // the Japanese one does.
+  DrawLoudWarning(wave, "Please turn the sound down.");
+  EXPECT_EQ(std::vector<uint32_t>(wave.Bits(), wave.Bits() + 545 * 171), shown);
+  DrawLoudWarning(wave);
+  EXPECT_NE(std::vector<uint32_t>(wave.Bits(), wave.Bits() + 545 * 171), shown);
+}
+
+TEST(Language, TheRealBoxesAskInEnglish) {
+  // The real boxes, read while they are shown and then closed.
   QTemporaryDir dir;
   Program p(dir.filePath("settings.ini"));
   p.Choose(Language::English);
@@ -470,6 +492,15 @@ TEST(Language, TheConfirmationBoxAsksInEnglish) {
   EXPECT_EQ(title, "Confirm");
   buttons.sort();
   EXPECT_EQ(buttons, (QStringList{"&No", "&Yes", "Cancel"}));
+  // A short message is captioned with the program's name, in English too.
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    box->close();
+  });
+  services.ShowMessage("stop");
+  EXPECT_EQ(title, "Tonamira");
 }
 
 }  // namespace
