@@ -79,7 +79,7 @@ MainFrame::MainFrame(Services& services, AudioDevices& audio, QSettings& setting
   QObject::connect(about_, &QAction::triggered, this, [this] {
     services_.MessageBox(AboutText(), tr("バージョン情報").toStdString());
   });
-  KeepTranslated(this, "menus", [this] { TranslateMenus(); });
+  KeepTranslated(this, "texts", [this] { TranslateTexts(); });
   RebuildRecentMenu();
 
   // The client area keeps its 800 x 600; the menu bar comes on top of it, and the frame is as
@@ -104,7 +104,7 @@ void MainFrame::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainFrame::TranslateMenus() {
+void MainFrame::TranslateTexts() {
   setWindowTitle(FormMain::tr(kWindowCaption));
   file_->setTitle(tr("ファイル(&F)"));
   open_->setText(tr("開く(&O)…"));

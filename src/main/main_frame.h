@@ -63,7 +63,8 @@ class MainFrame final : public QMainWindow {
  private:
   void Remember(const std::string& file);
   void RebuildRecentMenu();
-  void TranslateMenus();
+  // The caption and the menus in the user's language (again after each change of it).
+  void TranslateTexts();
 
   Services& services_;
   QSettings& settings_;
