@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "analysis/detection.h"
 #include "analysis/frame_analysis.h"
@@ -21,6 +22,13 @@
 #include "views/waveform_view.h"
 
 namespace tonamira {
+
+namespace {
+// The loudness warning, marked for the translations: the waveform view's own text.
+constexpr const char* kLoudWarningSource =
+    QT_TRANSLATE_NOOP("FormMain", "音を小さくしてください。");
+static_assert(std::string_view(kLoudWarningSource) == std::string_view(kLoudWarning));
+}  // namespace
 
 void FormMain::ResetFftSettings() {
   Display.MaxDisplayFreq = 2000.0;
@@ -64,7 +72,7 @@ void FormMain::ShowFrame(const PcmFrame& frame, LoudFrames loud, PaintBox* waveB
   if (taken) Analysis.LevelOk = FrameTooLoud(frame) ? 0 : 1;
   if (loud == LoudFrames::Refused && Analysis.LevelOk == 0) {
     // Too loud to analyse: the spectrum, read-outs, voiceprint, keys and mixer stay.
-    DrawLoudWarning(wave);
+    DrawLoudWarning(wave, tr(kLoudWarningSource).toStdString());
     waveBox->Present();
     return;
   }

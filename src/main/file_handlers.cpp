@@ -109,7 +109,7 @@ void FormMain::SaveClick() {
   std::string name = *chosen;
   if (Exists(name) || Exists(name + ".wav") || Exists(name + ".WAV")) {
     const QString question =
-        QString::fromUtf8("上書きしていいですか？ %1").arg(QString::fromStdString(name));
+        tr("上書きしていいですか？ %1").arg(QString::fromStdString(name));
     if (services_.Confirm(question.toStdString()) != ConfirmAnswer::Yes) return;
   }
   name = SaveNameWithSuffix(name);

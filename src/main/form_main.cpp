@@ -9,6 +9,7 @@
 
 #include "devices/absent_devices.h"
 #include "devices/qt_poster.h"
+#include "main/ui_text.h"
 
 namespace tonamira {
 
@@ -65,11 +66,12 @@ Label* MakeLabel(QWidget* parent, int x, int y, int w, int h, const QString& tex
   return l;
 }
 
-Button* MakeButton(QWidget* parent, int x, int y, int w, int h, const QString& caption,
+// A push button with its caption in the user's language.
+Button* MakeButton(QWidget* parent, int x, int y, int w, int h, const char* caption,
                    const QFont& font) {
   auto* b = new Button(parent);
   b->setGeometry(x, y, w, h);
-  b->SetCaption(caption);
+  FormMain::ShowCaption(b, caption);
   b->setFont(font);
   return b;
 }
@@ -124,7 +126,7 @@ FormMain::FormMain(Services& services, AudioDevices* audio, NotificationPoster* 
       poster_(poster != nullptr ? poster : ownPoster_.get()),
       fault_(std::move(fault)),
       windowFont_(PGothic(12)) {
-  setWindowTitle(QString::fromUtf8(kWindowCaption));
+  KeepTranslated(this, "windowTitle", [this] { setWindowTitle(tr(kWindowCaption)); });
   setFixedSize(kClientWidth, kClientHeight);
   setFont(windowFont_);
   textRenderer_ = std::make_unique<QtTextRenderer>(DigitFont(12));
@@ -163,25 +165,25 @@ void FormMain::BuildControls() {
   Label14 = MakeLabel(this, 127, 20, 36, 11, " Level", kCentre, kYellow, kBlack, Gothic(11));
   Label21 = MakeLabel(this, 166, 6, 57, 24, kDesignDigits, kRight, kYellow, kBlack, DigitFont(27));
   Bevel4 = MakeBevel(this, 228, 1, 234, 36);
-  RecButton = MakeButton(this, 233, 3, 76, 31, QString::fromUtf8("録音"), PGothic(15));
-  PlayButton = MakeButton(this, 316, 3, 76, 31, QString::fromUtf8("再生"), PGothic(15));
+  RecButton = MakeButton(this, 233, 3, 76, 31, QT_TR_NOOP("録音"), PGothic(15));
+  PlayButton = MakeButton(this, 316, 3, 76, 31, QT_TR_NOOP("再生"), PGothic(15));
   RadioGroupchan = new RadioGroup({"1", "2"}, this);
   RadioGroupchan->setGeometry(398, 2, 59, 29);
   RadioGroupchan->setFont(PGothic(11));
   Bevel3 = MakeBevel(this, 473, 1, 132, 33);
-  Butopen = MakeButton(this, 478, 4, 59, 29, QString::fromUtf8("開く"), windowFont_);
-  Butsave = MakeButton(this, 541, 4, 59, 29, QString::fromUtf8("保存"), windowFont_);
+  Butopen = MakeButton(this, 478, 4, 59, 29, QT_TR_NOOP("開く"), windowFont_);
+  Butsave = MakeButton(this, 541, 4, 59, 29, QT_TR_NOOP("保存"), windowFont_);
   Bevel2 = MakeBevel(this, 613, 1, 186, 33);
   Butfftampfilset =
-      MakeButton(this, 617, 7, 56, 21, QString::fromUtf8("雑音除去"), PGothic(12));
+      MakeButton(this, 617, 7, 56, 21, QT_TR_NOOP("雑音除去"), PGothic(12));
   {
     // Caption in the menu-text colour.
     QPalette pal = Butfftampfilset->palette();
     pal.setColor(QPalette::ButtonText, palette().color(QPalette::WindowText));
     Butfftampfilset->setPalette(pal);
   }
-  ButtonRecLevel = MakeButton(this, 682, 7, 53, 21, QString::fromUtf8("録音音量"), windowFont_);
-  ButtonPlayLevel = MakeButton(this, 741, 7, 53, 21, QString::fromUtf8("再生音量"), windowFont_);
+  ButtonRecLevel = MakeButton(this, 682, 7, 53, 21, QT_TR_NOOP("録音音量"), windowFont_);
+  ButtonPlayLevel = MakeButton(this, 741, 7, 53, 21, QT_TR_NOOP("再生音量"), windowFont_);
 
   // ---- views
   PaintBoxGra = new PaintBox(545, 171, textRenderer_.get(), this);
@@ -225,24 +227,28 @@ void FormMain::BuildControls() {
     TrackBarsByNumber[k] = t;
   }
   Bevel1 = MakeBevel(this, 616, 440, 177, 97);
-  Lbamptxt = MakeLabel(this, 623, 449, 31, 12, QString::fromUtf8("大きさ"), Qt::AlignLeft, kRed,
-                       kWhite, windowFont_);
+  Lbamptxt = MakeLabel(this, 623, 449, 31, 12, QString(), Qt::AlignLeft, kRed, kWhite,
+                       windowFont_);
   volume = MakeTrackBar(this, Qt::Horizontal, 655, 443, 104, 22, 0, 300, 10, 1);
   volume->setTickPosition(QSlider::NoTicks);
   Lbamp = MakeLabel(this, 760, 447, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
-  Lbtimetxt = MakeLabel(this, 622, 478, 32, 12, QString::fromUtf8("時　間"), Qt::AlignLeft, kRed,
-                        kWhite, windowFont_);
-  // These two captions size themselves to their text: the substitute font sets the kanji
-  // a few pixels wider than the original metrics the table's widths come from.
-  for (Label* l : {Lbamptxt, Lbtimetxt}) {
-    const int textWidth = QFontMetrics(l->font()).horizontalAdvance(l->Caption());
+  Lbtimetxt = MakeLabel(this, 622, 478, 32, 12, QString(), Qt::AlignLeft, kRed, kWhite,
+                        windowFont_);
+  // These two captions size themselves to their Japanese text: the substitute font sets the
+  // kanji a few pixels wider than the original metrics the table's widths come from. The
+  // Japanese text decides in either language, so the layout is the same in both.
+  const std::pair<Label*, const char*> sized[] = {{Lbamptxt, QT_TR_NOOP("大きさ")},
+                                                  {Lbtimetxt, QT_TR_NOOP("時　間")}};
+  for (const auto& [l, caption] : sized) {
+    ShowCaption(l, caption);
+    const int textWidth = QFontMetrics(l->font()).horizontalAdvance(QString::fromUtf8(caption));
     if (textWidth > l->width()) l->resize(textWidth, l->height());
   }
   TBmixtime = MakeTrackBar(this, Qt::Horizontal, 655, 473, 104, 22, 1, 30, 5, 1);
   TBmixtime->setTickPosition(QSlider::NoTicks);
   LBmixtime = MakeLabel(this, 761, 477, 25, 12, "0", kCentre, kRed, kWhite, windowFont_);
-  Transmit = MakeButton(this, 623, 501, 93, 30, QString::fromUtf8("ミキサー"), windowFont_);
-  reset = MakeButton(this, 729, 501, 54, 29, QString::fromUtf8("リセット"), windowFont_);
+  Transmit = MakeButton(this, 623, 501, 93, 30, QT_TR_NOOP("ミキサー"), windowFont_);
+  reset = MakeButton(this, 729, 501, 54, 29, QT_TR_NOOP("リセット"), windowFont_);
   // The widened captions reach a few pixels under the track bars beside them; they lie on
   // top so that their last glyph shows.
   Lbamptxt->raise();
@@ -318,6 +324,14 @@ void FormMain::OnDeviceLost(const DeviceNotification& n) {
   } else {
     OnOutputLost(n);
   }
+}
+
+void FormMain::ShowCaption(Button* button, const char* source) {
+  TranslatedCaption(button, [source] { return tr(source); });
+}
+
+void FormMain::ShowCaption(Label* label, const char* source) {
+  TranslatedCaption(label, [source] { return tr(source); });
 }
 
 void FormMain::BuildHarmonicBarTable() {

@@ -16,6 +16,7 @@
 //   keyboard.cpp         the note table and the key marks
 //   desktop.cpp          drag and drop, shortcuts and tooltips
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QWidget>
 
@@ -46,7 +47,8 @@
 
 namespace tonamira {
 
-inline constexpr const char* kWindowCaption = "トナミラver1.24";
+// The caption: the program's own name, translated like every other text of the window.
+inline constexpr const char* kWindowCaption = QT_TRANSLATE_NOOP("FormMain", "トナミラver1.24");
 inline constexpr int kClientWidth = 800;
 inline constexpr int kClientHeight = 600;
 inline constexpr int kHarmonicLabelCount = 10;
@@ -141,6 +143,9 @@ std::filesystem::path PathFromDialog(const std::string& name);
 std::string SaveNameWithSuffix(const std::string& name);
 
 class FormMain : public QWidget, public DeviceEventHandler {
+  // The window's texts are written in Japanese and translated in the context "FormMain".
+  Q_DECLARE_TR_FUNCTIONS(FormMain)
+
  public:
   // services answers the window's message boxes and dialogs; audio makes the sound devices
   // (without it the window has none); their notifications go to poster, or, when none is
@@ -279,6 +284,7 @@ class FormMain : public QWidget, public DeviceEventHandler {
   // The pitch read-out: the pitch in whole hertz (empty without one), and as its tooltip the
   // nearest note and how many cents off it the pitch is.
   void ShowPitchReadout(std::optional<int32_t> hz);
+  void ShowPitchReadoutTip(std::optional<int32_t> hz);
   void MarkDetectedKey();
   void ResetFftSettings();
   // The current sound's frame at FramePos, and whether it is drawn and analysed: it must lie
@@ -344,6 +350,11 @@ class FormMain : public QWidget, public DeviceEventHandler {
   void SetInputTap(InputTap* tap) { inputTap_ = tap; }
   // Runs after a file has been opened as the current sound, with the name it was opened by.
   std::function<void(const std::string&)> OnFileOpened;
+
+  // Shows a caption given as its source text (marked with QT_TR_NOOP where it is written) in
+  // the user's language, now and after each change of language.
+  static void ShowCaption(Button* button, const char* source);
+  static void ShowCaption(Label* label, const char* source);
 
   Services& Platform() { return services_; }
   const QFont& WindowFont() const { return windowFont_; }

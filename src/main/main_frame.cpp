@@ -1,5 +1,6 @@
 #include "main/main_frame.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -16,6 +17,7 @@
 #include "main/form_main.h"
 #include "main/services.h"
 #include "main/trace_window.h"
+#include "main/ui_text.h"
 
 namespace tonamira {
 
@@ -27,41 +29,57 @@ MainFrame::MainFrame(Services& services, AudioDevices& audio, QSettings& setting
     : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       services_(services),
-      settings_(settings) {
-  setWindowTitle(QString::fromUtf8(kWindowCaption));
+      settings_(settings),
+      language_(settings) {
   form_ = new FormMain(services, audio, nullptr, {}, this);
   setCentralWidget(form_);
   trace_ = std::make_unique<TraceWindow>(*form_, services, settings);
   form_->SetInputTap(&trace_->Feed());
   form_->OnFileOpened = [this](const std::string& file) { Remember(file); };
 
-  QMenu* file = menuBar()->addMenu(QString::fromUtf8("ファイル(&F)"));
-  open_ = file->addAction(QString::fromUtf8("開く(&O)…"));
+  file_ = menuBar()->addMenu(QString());
+  open_ = file_->addAction(QString());
   open_->setShortcut(QKeySequence::Open);
   QObject::connect(open_, &QAction::triggered, this, [this] { form_->OpenClick(); });
-  save_ = file->addAction(QString::fromUtf8("保存(&S)…"));
+  save_ = file_->addAction(QString());
   save_->setShortcut(QKeySequence::Save);
   QObject::connect(save_, &QAction::triggered, this, [this] { form_->SaveClick(); });
-  file->addSeparator();
-  recent_ = file->addMenu(QString::fromUtf8("最近開いたファイル(&R)"));
-  file->addSeparator();
-  quit_ = file->addAction(QString::fromUtf8("終了(&X)"));
+  file_->addSeparator();
+  recent_ = file_->addMenu(QString());
+  file_->addSeparator();
+  quit_ = file_->addAction(QString());
   quit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   QObject::connect(quit_, &QAction::triggered, this, [this] { close(); });
 
-  QMenu* view = menuBar()->addMenu(QString::fromUtf8("表示(&V)"));
-  traceAction_ = view->addAction(QString::fromUtf8("ピッチ曲線(&T)"));
+  view_ = menuBar()->addMenu(QString());
+  traceAction_ = view_->addAction(QString());
   traceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   QObject::connect(traceAction_, &QAction::triggered, this, [this] {
     trace_->show();
     trace_->raise();
     trace_->activateWindow();
   });
+  // Each language is named in itself, whichever is shown.
+  view_->addSeparator();
+  auto* languages = new QActionGroup(this);
+  english_ = view_->addAction(QStringLiteral("English"));
+  japanese_ = view_->addAction(QString::fromUtf8("日本語"));
+  for (QAction* a : {english_, japanese_}) {
+    a->setCheckable(true);
+    languages->addAction(a);
+  }
+  (language_.Current() == Language::English ? english_ : japanese_)->setChecked(true);
+  QObject::connect(english_, &QAction::triggered, this,
+                   [this] { ChooseLanguage(Language::English); });
+  QObject::connect(japanese_, &QAction::triggered, this,
+                   [this] { ChooseLanguage(Language::Japanese); });
 
-  QMenu* help = menuBar()->addMenu(QString::fromUtf8("ヘルプ(&H)"));
-  about_ = help->addAction(QString::fromUtf8("バージョン情報(&A)"));
-  QObject::connect(about_, &QAction::triggered, this,
-                   [this] { services_.MessageBox(AboutText(), "バージョン情報"); });
+  help_ = menuBar()->addMenu(QString());
+  about_ = help_->addAction(QString());
+  QObject::connect(about_, &QAction::triggered, this, [this] {
+    services_.MessageBox(AboutText(), tr("バージョン情報").toStdString());
+  });
+  KeepTranslated(this, "texts", [this] { TranslateTexts(); });
   RebuildRecentMenu();
 
   // The client area keeps its 800 x 600; the menu bar comes on top of it, and the frame is as
@@ -84,6 +102,25 @@ void MainFrame::closeEvent(QCloseEvent* event) {
   form_->FormClose();
   trace_->close();
   event->accept();
+}
+
+void MainFrame::TranslateTexts() {
+  setWindowTitle(FormMain::tr(kWindowCaption));
+  file_->setTitle(tr("ファイル(&F)"));
+  open_->setText(tr("開く(&O)…"));
+  save_->setText(tr("保存(&S)…"));
+  recent_->setTitle(tr("最近開いたファイル(&R)"));
+  quit_->setText(tr("終了(&X)"));
+  view_->setTitle(tr("表示(&V)"));
+  traceAction_->setText(tr("ピッチ曲線(&T)"));
+  help_->setTitle(tr("ヘルプ(&H)"));
+  about_->setText(tr("バージョン情報(&A)"));
+}
+
+void MainFrame::ChooseLanguage(Language language) {
+  language_.Choose(language);
+  // The menu shows the language in use, also when English could not be loaded.
+  (language_.Current() == Language::English ? english_ : japanese_)->setChecked(true);
 }
 
 void MainFrame::Remember(const std::string& file) {
@@ -111,14 +148,13 @@ void MainFrame::RebuildRecentMenu() {
 }
 
 std::string MainFrame::AboutText() {
-  const QString text = QString::fromUtf8(
-                           "トナミラ ver%1\n"
-                           "歌や楽器の音の高さを見る分析と、二十の倍音からの試験音づくりのためのプログラムです。\n\n"
-                           "ライセンス: GNU General Public License version 3 or later\n\n"
-                           "使っているライブラリ:\n"
-                           "  Qt %2 (LGPL 3)\n"
-                           "  libpulse %3 (LGPL 2.1)\n"
-                           "  libsndfile %4 (LGPL 2.1)")
+  const QString text = tr("トナミラ ver%1\n"
+                          "歌や楽器の音の高さを見る分析と、二十の倍音からの試験音づくりのためのプログラムです。\n\n"
+                          "ライセンス: GNU General Public License version 3 or later\n\n"
+                          "使っているライブラリ:\n"
+                          "  Qt %2 (LGPL 3)\n"
+                          "  libpulse %3 (LGPL 2.1)\n"
+                          "  libsndfile %4 (LGPL 2.1)")
                            .arg(QString::fromUtf8(kWindowCaption).section(QStringLiteral("ver"), 1))
                            .arg(QString::fromLatin1(qVersion()))
                            .arg(QString::fromLatin1(pa_get_library_version()))

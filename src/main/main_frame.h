@@ -6,13 +6,17 @@
 //
 //   ファイル  開く (Ctrl+O), 保存 (Ctrl+S): what "開く" and "保存" do; the last files opened;
 //            終了 (Ctrl+Q)
-//   表示      ピッチ曲線 (Ctrl+T): the trace window
+//   表示      ピッチ曲線 (Ctrl+T): the trace window; English / 日本語: the language of every
+//            caption, message, tooltip and menu, switched at once and remembered
 //   ヘルプ    バージョン情報: the program, its version, licence and libraries
 
+#include <QCoreApplication>
 #include <QMainWindow>
 
 #include <memory>
 #include <string>
+
+#include "main/language.h"
 
 class QAction;
 class QMenu;
@@ -26,6 +30,8 @@ class Services;
 class TraceWindow;
 
 class MainFrame final : public QMainWindow {
+  Q_DECLARE_TR_FUNCTIONS(MainFrame)
+
  public:
   static constexpr int kRecentFiles = 5;
 
@@ -41,6 +47,12 @@ class MainFrame final : public QMainWindow {
   QAction* TraceAction() const { return traceAction_; }
   QAction* AboutAction() const { return about_; }
   QMenu* RecentMenu() const { return recent_; }
+  QAction* EnglishAction() const { return english_; }
+  QAction* JapaneseAction() const { return japanese_; }
+
+  // The language of the program's face, as the menu sets it.
+  Language CurrentLanguage() const { return language_.Current(); }
+  void ChooseLanguage(Language language);
 
   // The text of the version box.
   static std::string AboutText();
@@ -51,9 +63,12 @@ class MainFrame final : public QMainWindow {
  private:
   void Remember(const std::string& file);
   void RebuildRecentMenu();
+  // The caption and the menus in the user's language (again after each change of it).
+  void TranslateTexts();
 
   Services& services_;
   QSettings& settings_;
+  UiLanguage language_;        // before the windows, so that they are made in it
   FormMain* form_ = nullptr;   // the central widget, owned by the frame
   std::unique_ptr<TraceWindow> trace_;
   QAction* open_ = nullptr;
@@ -61,6 +76,11 @@ class MainFrame final : public QMainWindow {
   QAction* quit_ = nullptr;
   QAction* traceAction_ = nullptr;
   QAction* about_ = nullptr;
+  QAction* english_ = nullptr;
+  QAction* japanese_ = nullptr;
+  QMenu* file_ = nullptr;
+  QMenu* view_ = nullptr;
+  QMenu* help_ = nullptr;
   QMenu* recent_ = nullptr;
 };
 

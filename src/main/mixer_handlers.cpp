@@ -125,7 +125,7 @@ void FormMain::SynthesizeTone(uint32_t size, uint32_t rate) {
 
 void FormMain::MixAndPlay() {
   if (Devices.Playing || Devices.Recording) return;
-  PlayButton->SetCaption(QString::fromUtf8("停止"));
+  ShowCaption(PlayButton, QT_TR_NOOP("停止"));
   Sound.RecBits = 16;
   Sound.RecRate = static_cast<int32_t>(kToneRate);
   Sound.RecChannels = 1;
@@ -141,7 +141,7 @@ void FormMain::MixAndPlay() {
   ResetPlayRange();
   // A tone the device did not take is not playing: the button says so again.
   if (!PlayBuffer(Sound.WaveData, Sound.FramePos, static_cast<uint32_t>(Sound.WaveDataSize)))
-    PlayButton->SetCaption(QString::fromUtf8("再生"));
+    ShowCaption(PlayButton, QT_TR_NOOP("再生"));
 }
 
 // ---------------------------------------------------------------- analysed harmonics

@@ -50,9 +50,9 @@ void FormMain::PlayToggle() {
   if (!SoundPresent()) return;
   Devices.DetectionDrivesMixer = true;
   if (Sound.SoundSetAside) PutSoundBack();   // the sound before the tone, from its start
-  PlayButton->SetCaption(QString::fromUtf8("停止"));
+  ShowCaption(PlayButton, QT_TR_NOOP("停止"));
   if (!PlayBuffer(Sound.WaveData, Sound.FramePos, static_cast<uint32_t>(std::max(Sound.WaveDataSize, 0))))
-    PlayButton->SetCaption(QString::fromUtf8("再生"));
+    ShowCaption(PlayButton, QT_TR_NOOP("再生"));
 }
 
 bool FormMain::PlayBuffer(const uint8_t* sound, uint32_t start, uint32_t end) {
@@ -104,7 +104,7 @@ bool FormMain::PrepareOutput(const uint8_t* sound, uint32_t start, uint32_t end)
 void FormMain::StopPlayback() {
   Timer1.SetEnabled(false);
   Devices.Playing = false;
-  PlayButton->SetCaption(QString::fromUtf8("再生"));
+  ShowCaption(PlayButton, QT_TR_NOOP("再生"));
   if (!Devices.hWaveOut) return;
   OutputDevice& out = *Devices.hWaveOut;
   out.Pause();
@@ -198,7 +198,7 @@ void FormMain::OnWomDone(const DeviceNotification& n) {
 void FormMain::OnOutputLost(const DeviceNotification& n) {
   if (!Devices.Playing || !Devices.hWaveOut || n.device != Devices.hWaveOut->Id()) return;
   PlayToggle();   // stops where the sound had got to
-  MessageBox(AudioErrorText(n.reason) + "\n再生を止めました。", "ERROR");
+  MessageBox(AudioErrorText(n.reason) + "\n" + tr("再生を止めました。").toStdString(), "ERROR");
 }
 
 }  // namespace tonamira

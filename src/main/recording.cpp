@@ -71,7 +71,7 @@ void FormMain::RecordToggle() {
   Devices.DetectionDrivesMixer = true;
   Devices.InputOpen = true;
   Sound.SoundSetAside = false;
-  RecButton->SetCaption(QString::fromUtf8("録音停止"));
+  ShowCaption(RecButton, QT_TR_NOOP("録音停止"));
   RecButton->hide();
   Sound.RecBits = 16;
   Sound.RecRate = 44100;
@@ -102,7 +102,7 @@ void FormMain::AbandonRecordStart() {
   Devices.InputOpen = false;
   Devices.RecStopRequested = false;
   Devices.RecStopDone = false;
-  RecButton->SetCaption(QString::fromUtf8("録音"));
+  ShowCaption(RecButton, QT_TR_NOOP("録音"));
   RecButton->show();
   // The old sound went at the start, and the silent first buffer is not a sound to play or
   // save: the window holds none, as after a file that could not be read.
@@ -252,7 +252,7 @@ void FormMain::FinishTake() {
   Sound.WaveDataSize = static_cast<int32_t>(Sound.RecPos);
   RecButton->show();
   Devices.Recording = false;
-  RecButton->SetCaption(QString::fromUtf8("録音"));
+  ShowCaption(RecButton, QT_TR_NOOP("録音"));
   ResetPlayRange();
   // The views show the last frame of the take; the position itself stays at 0.
   const int64_t last = static_cast<int64_t>(Sound.WaveDataSize) -
@@ -267,8 +267,9 @@ void FormMain::StopTakeThatCannotGrow(RecordingBuffer::Appended why) {
   RecordToggle();
   if (why == RecordingBuffer::Appended::Full) {
     MessageBox(
-        "録音できる長さの上限に達したので、録音を止めました。ここまでの録音は残っています。",
-        "録音");
+        tr("録音できる長さの上限に達したので、録音を止めました。ここまでの録音は残っています。")
+            .toStdString(),
+        tr("録音", "the caption of a box").toStdString());
   } else {
     MessageBox("No pwavedata[0]", "ERROR");
   }
@@ -286,7 +287,8 @@ void FormMain::OnInputLost(const DeviceNotification& n) {
   }
   // The lost device hands both buffers back at the stop, so the take ends as usual.
   RecordToggle();
-  MessageBox(AudioErrorText(n.reason) + "\n録音を止めました。ここまでの録音は残っています。",
+  MessageBox(AudioErrorText(n.reason) + "\n" +
+                 tr("録音を止めました。ここまでの録音は残っています。").toStdString(),
              "ERROR");
 }
 

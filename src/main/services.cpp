@@ -1,6 +1,7 @@
 #include "main/services.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -37,14 +38,19 @@ void QtServices::MessageBox(const std::string& text, const std::string& caption)
   box.exec();
 }
 
-void QtServices::ShowMessage(const std::string& text) { MessageBox(text, kApplicationTitle); }
+void QtServices::ShowMessage(const std::string& text) {
+  MessageBox(text, QCoreApplication::translate("QtServices", kApplicationTitle).toStdString());
+}
 
 ConfirmAnswer QtServices::Confirm(const std::string& text) {
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8("確認"),
+  QMessageBox box(QMessageBox::Question, QCoreApplication::translate("QtServices", "確認"),
                   QString::fromStdString(text), QMessageBox::NoButton, owner_);
-  QPushButton* yes = box.addButton(QString::fromUtf8("はい(&Y)"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(QString::fromUtf8("いいえ(&N)"), QMessageBox::NoRole);
-  QPushButton* cancel = box.addButton(QString::fromUtf8("キャンセル"), QMessageBox::RejectRole);
+  QPushButton* yes =
+      box.addButton(QCoreApplication::translate("QtServices", "はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no =
+      box.addButton(QCoreApplication::translate("QtServices", "いいえ(&N)"), QMessageBox::NoRole);
+  QPushButton* cancel = box.addButton(QCoreApplication::translate("QtServices", "キャンセル"),
+                                      QMessageBox::RejectRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(cancel);
   box.exec();

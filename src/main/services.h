@@ -14,7 +14,7 @@ class QWidget;
 
 namespace tonamira {
 
-inline constexpr const char* kApplicationTitle = "トナミラ";
+inline constexpr const char* kApplicationTitle = QT_TRANSLATE_NOOP("QtServices", "トナミラ");
 inline constexpr const char* kWavFilter = "wav|*.wav";
 
 enum class ConfirmAnswer { Yes, No, Cancel };

@@ -12,7 +12,7 @@ void FormMain::ResetPlayRange() {
   const PlayRange r = Sound.ResetPlayRange(Analysis.FftSize, Analysis.FftSizeExp);
   Analysis.FftSize = r.fftSize;
   Analysis.FftSizeExp = r.fftSizeExp;
-  if (r.fellBack) MessageBox("プログラムを閉じてください", "Wait");
+  if (r.fellBack) MessageBox(tr("プログラムを閉じてください").toStdString(), "Wait");
   // A sound too short for even a 256-sample frame (or with no block alignment) gets the
   // range 0..0 and no frame: the redraw shows the grids and analyses nothing.
   PlayScrollBar->SetMax(r.max);

@@ -21,6 +21,7 @@
 #include "main/form_main.h"
 #include "main/services.h"
 #include "main/trace_export.h"
+#include "main/ui_text.h"
 
 namespace tonamira {
 
@@ -166,7 +167,6 @@ TraceWindow::TraceWindow(FormMain& form, Services& services, QSettings& settings
       services_(services),
       settings_(settings),
       feed_(this) {
-  setWindowTitle(QString::fromUtf8(kTraceCaption));
   // The trace goes when the program does; it does not keep the program running by itself.
   setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -182,18 +182,13 @@ TraceWindow::TraceWindow(FormMain& form, Services& services, QSettings& settings
   scroll_ = new QScrollBar(Qt::Horizontal, this);
   span_ = new QSpinBox(this);
   span_->setRange(kMinSpanSeconds, kMaxSpanSeconds);
-  span_->setSuffix(QString::fromUtf8(" 秒"));
-  span_->setPrefix(QString::fromUtf8("表示 "));
   a4_ = new QSpinBox(this);
   a4_->setRange(static_cast<int>(kLowestReferenceA4), static_cast<int>(kHighestReferenceA4));
   a4_->setPrefix(QString::fromUtf8("A4 = "));
   a4_->setSuffix(QString::fromUtf8(" Hz"));
-  follow_ = new QPushButton(QString::fromUtf8("音域を声に合わせる"), this);
-  export_ = new QPushButton(QString::fromUtf8("書き出し…"), this);
-  plot_->setToolTip(QString::fromUtf8(
-      "声の高さの線です。ホイールで表示する秒数を、上下のドラッグで音域を変えます（ダブルクリックで声に合わせる）。"
-      "録音も再生もしていないときは、クリックした位置を本体の窓に表示します。"));
-  export_->setToolTip(QString::fromUtf8("今の音の曲線を PNG・SVG の図か CSV の表に書き出します。"));
+  follow_ = new QPushButton(this);
+  export_ = new QPushButton(this);
+  KeepTranslated(this, "texts", [this] { TranslateTexts(); });
 
   auto* readout = new QHBoxLayout;
   readout->addWidget(note_);
@@ -252,6 +247,20 @@ void TraceWindow::hideEvent(QHideEvent* event) {
 void TraceWindow::SaveSettings() {
   settings_.setValue(kGeometryKey, saveGeometry());
   settings_.sync();
+}
+
+void TraceWindow::TranslateTexts() {
+  setWindowTitle(tr(kTraceCaption));
+  span_->setPrefix(tr("表示 "));
+  span_->setSuffix(tr(" 秒"));
+  follow_->setText(tr("音域を声に合わせる"));
+  export_->setText(tr("書き出し…"));
+  plot_->setToolTip(
+      tr("声の高さの線です。ホイールで表示する秒数を、上下のドラッグで音域を変えます（ダブルクリックで声に合わせる）。"
+         "録音も再生もしていないときは、クリックした位置を本体の窓に表示します。"));
+  export_->setToolTip(tr("今の音の曲線を PNG・SVG の図か CSV の表に書き出します。"));
+  // The held note's line is made as the window refreshes; a shown window makes it again now.
+  if (isVisible()) heldLabel_->setText(HeldText());
 }
 
 QWidget* TraceWindow::Plot() const { return plot_; }
@@ -455,12 +464,12 @@ QString TraceWindow::HzText() const {
 
 QString TraceWindow::HeldText() const {
   if (!held_.held) return QString();
-  const QString mean = QString::fromUtf8("%1 を保持: 平均 %2%3 セント")
+  const QString mean = tr("%1 を保持: 平均 %2%3 セント")
                            .arg(QString::fromStdString(NoteName(held_.midi)))
                            .arg(held_.meanCents >= 0.0 ? "+" : "")
                            .arg(held_.meanCents, 0, 'f', 0);
   if (!held_.vibrato.present) return mean;
-  return mean + QString::fromUtf8("、ビブラート %1 Hz ±%2 セント")
+  return mean + tr("、ビブラート %1 Hz ±%2 セント")
                     .arg(held_.vibrato.rateHz, 0, 'f', 1)
                     .arg(held_.vibrato.extentCents, 0, 'f', 0);
 }

@@ -17,6 +17,7 @@
 // scroll bar's own handler: what the main window shows is the same whether it is open or not.
 // Its place, size, span and the reference A4 are kept in the settings given.
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <cstdint>
@@ -42,9 +43,11 @@ namespace tonamira {
 class FormMain;
 class Services;
 
-inline constexpr const char* kTraceCaption = "ピッチ曲線";
+inline constexpr const char* kTraceCaption = QT_TRANSLATE_NOOP("TraceWindow", "ピッチ曲線");
 
 class TraceWindow final : public QWidget {
+  Q_DECLARE_TR_FUNCTIONS(TraceWindow)
+
  public:
   static constexpr int kMinSpanSeconds = 5;
   static constexpr int kMaxSpanSeconds = 60;
@@ -120,6 +123,8 @@ class TraceWindow final : public QWidget {
   void UpdateReadout(double readAt);
   void UpdateScrollBar();
   void SaveSettings();
+  // The captions and tooltips in the user's language (again after each change of it).
+  void TranslateTexts();
 
   FormMain& form_;
   Services& services_;

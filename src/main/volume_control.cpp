@@ -17,7 +17,9 @@ void FormMain::ButtonRecLevelClick() {
 
 void FormMain::StartVolumeControl(const char* commandLine) {
   if (services_.StartProgram(commandLine)) return;
-  MessageBox("音量を調節するプログラム (pavucontrol) を起動できません。インストールされているか確かめてください。",
+  MessageBox(tr("音量を調節するプログラム (pavucontrol) を起動できません。"
+                "インストールされているか確かめてください。")
+                 .toStdString(),
              "ERROR");
 }
 

@@ -109,9 +109,9 @@ void DrawTimeReadout(Canvas& box, int32_t x, int32_t fftSize, uint32_t rate) {
   box.TextOut(x + 1, 0, TimeReadoutText(TimeAtColumn(x, fftSize, rate, box.Width())));
 }
 
-void DrawLoudWarning(Canvas& box) {
+void DrawLoudWarning(Canvas& box, std::string_view text) {
   box.SetFontColor(kRed);
-  box.TextOut(box.Width() / 2, box.Height() / 2, kLoudWarning);
+  box.TextOut(box.Width() / 2, box.Height() / 2, text);
 }
 
 }  // namespace tonamira

@@ -46,8 +46,8 @@ std::string TimeReadoutText(double ms);
 void DrawTimeReadout(Canvas& box, int32_t x, int32_t fftSize, uint32_t rate);
 
 // The warning over a frame that is too loud to analyse, in red with its top-left corner at
-// the box's centre (Width div 2, Height div 2).
+// the box's centre (Width div 2, Height div 2); the window passes it in the user's language.
 inline constexpr const char* kLoudWarning = "音を小さくしてください。";
-void DrawLoudWarning(Canvas& box);
+void DrawLoudWarning(Canvas& box, std::string_view text = kLoudWarning);
 
 }  // namespace tonamira
