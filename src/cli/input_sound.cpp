@@ -58,7 +58,7 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
       return WithDecoders(std::move(sound), path, ownMessage, 0);
     }
     const int ownBits = sound.where.format.wBitsPerSample;
-    if (!OwnReaderKeeps(ownBits)) return WithDecoders(std::move(sound), path, "", ownBits);
+    if (!AnalysableBits(ownBits)) return WithDecoders(std::move(sound), path, "", ownBits);
     // The own reader's last check: a data chunk that yields no bytes.
     if (sound.where.size == 0) {
       sound.message = "No read";
@@ -72,7 +72,7 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
   sound.wav = ReadWavFile(path, WaveFormat{});
   const bool ownReaderKeeps =
       sound.wav.ok &&
-      (purpose == InputPurpose::kInfo || OwnReaderKeeps(sound.wav.format.wBitsPerSample));
+      (purpose == InputPurpose::kInfo || AnalysableBits(sound.wav.format.wBitsPerSample));
   if (ownReaderKeeps) {
     sound.ok = true;
     return sound;

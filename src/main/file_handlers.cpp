@@ -1,6 +1,6 @@
 // Opening a sound file as the current sound and saving the current sound as a WAV file.
-// The program's own reader opens the 8- and 16-bit PCM WAV files, with its messages; every
-// other sound file is decoded (libsndfile, FFmpeg) into 16-bit PCM first.
+// The program's own reader opens the PCM WAV files of up to 16-bit samples, with its messages;
+// every other sound file is decoded (libsndfile, FFmpeg) into 16-bit PCM first.
 
 #include <QFile>
 #include <QFileInfo>
@@ -42,8 +42,8 @@ bool Exists(const std::string& name) {
   return std::filesystem::is_regular_file(PathFromDialog(name), ec);
 }
 
-// Whether the own reader opens the file: a PCM WAV of 8- or 16-bit samples, and every file it
-// refuses for a reason of its own (one it cannot open, a damaged WAV), whose message stands.
+// Whether the own reader opens the file: a PCM WAV of at most 16-bit samples, and every file
+// it refuses for a reason of its own (one it cannot open, a damaged WAV), whose message stands.
 // The checks are the reader's own, on the record as it stands (a short fmt chunk keeps the
 // rest of it), without reading the samples.
 bool OwnReaderOpens(const std::filesystem::path& path, const WaveFormat& previous) {
@@ -51,7 +51,7 @@ bool OwnReaderOpens(const std::filesystem::path& path, const WaveFormat& previou
   if (!source.IsOpen()) return true;
   const WavDataLocation where = LocateWavData(source, previous);
   if (!where.ok) return !DecodersMayTake(where.message);
-  return OwnReaderKeeps(where.format.wBitsPerSample);
+  return !DecodedRatherThanOwn(where.format.wBitsPerSample);
 }
 
 QString FileNameOf(const std::string& name) {

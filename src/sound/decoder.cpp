@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "analysis/frame.h"
 #include "sound/ffmpeg_reader.h"
 #include "sound/growing_block.h"
 
@@ -107,7 +106,7 @@ bool DecodersMayTake(const std::string& ownMessage) {
   return ownMessage == "No Wave" || ownMessage == "No fmttag";
 }
 
-bool OwnReaderKeeps(int bitsPerSample) { return AnalysableBits(bitsPerSample); }
+bool DecodedRatherThanOwn(int bitsPerSample) { return bitsPerSample > 16; }
 
 DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress& progress,
                          uint64_t limit, const AllocationFault& fault) {

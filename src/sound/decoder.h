@@ -22,9 +22,10 @@ namespace tonamira {
 // reader's message stands.
 bool DecodersMayTake(const std::string& ownMessage);
 
-// The own reader keeps the PCM WAV files whose samples the analysis reads (8 and 16 bits);
-// every other width goes to the decoders.
-bool OwnReaderKeeps(int bitsPerSample);
+// Whether a PCM WAV the own reader takes is decoded instead: samples wider than the 16 bits
+// the analysis reads (24- and 32-bit files), which the decoders bring to 16 bits. Narrower
+// widths (8, 16, and odd ones no decoder reads better) stay with the own reader.
+bool DecodedRatherThanOwn(int bitsPerSample);
 
 struct DecodedPcm {
   bool ok = false;

@@ -278,5 +278,89 @@ TEST(OpenFormats, ACancelledDecodeKeepsTheSound) {
   }
 }
 
+
+
+// Opens path through "開く" in a window whose boxes and dialogs run a nested event loop.
+void Open(LoopWindow& w, const std::string& path) {
+  w.services.fileAnswers.push_back(path);
+  w.form.OpenClick();
+}
+
+// A playback the user stopped leaves the device's "done" on its way; the next file may be
+// decoded with a progress dialog, whose event loop delivers it (or not, when the decode is
+// short and no dialog is shown). Either way the stop's done is taken as the stop's, and the
+// next playback of the new sound ends by itself at its end.
+TEST(OpenFormats, TheStoppedPlaybacksDoneIsTheStopsWhereverItArrives) {
+  QTemporaryDir dir;
+  const std::string first = NoteWav(dir, "first.wav", HeldNote(1), 1);
+  const std::string second = Made(dir, CommonFormats()[2], first, "second");
+  const std::string third = NoteWav(dir, "third.wav", HeldNote(1), 1);
+  struct Case {
+    const char* name;
+    std::string next;
+    int shownAt;   // 0: the decode is short, no dialog and no event loop
+  };
+  const Case cases[] = {
+      {"decoded with the dialog shown", second, 1},
+      {"decoded without a dialog", second, 0},
+      {"a WAV of the own reader", third, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopWindow w;
+    w.services.progressShownAt = c.shownAt;
+    Open(w, first);
+    ASSERT_TRUE(w.form.Devices.HasSound);
+    w.form.PlayToggle();
+    ASSERT_TRUE(w.form.Devices.Playing);
+    w.Advance(300'000);
+    w.form.PlayToggle();   // the user's stop; its done is queued
+    ASSERT_FALSE(w.form.Devices.Playing);
+    Open(w, c.next);
+    w.Deliver();
+    EXPECT_EQ(w.services.Boxes(), std::vector<ServiceCall>{});
+    ASSERT_EQ(w.form.Sound.WaveDataSize, kSeconds * 44100 * 2);
+
+    // The new sound plays to its end, and the window knows it has ended.
+    w.form.PlayToggle();
+    ASSERT_TRUE(w.form.Devices.Playing);
+    for (int i = 0; i < 25 && w.form.Devices.Playing; ++i) w.Advance(100'000);
+    EXPECT_FALSE(w.form.Devices.Playing);
+    EXPECT_EQ(w.form.PlayButton->Caption(), QString::fromUtf8("再生"));
+    EXPECT_EQ(w.form.Sound.FramePos, 0u);
+  }
+}
+
+// While the dialog runs its event loop, nothing opens a second file, and a window closed in
+// it keeps no decoded sound.
+TEST(OpenFormats, NothingReentersTheOpenFromTheDialogsEventLoop) {
+  QTemporaryDir dir;
+  const std::string source = NoteWav(dir, "source.wav", HeldNote(1), 1);
+  const std::string flac = Made(dir, CommonFormats()[2], source, "note");
+  const std::string m4a = Made(dir, CommonFormats()[7], source, "note");
+  LoopWindow w;
+  int reentered = 0;
+  w.services.whileShown = [&] {
+    ++reentered;
+    w.form.OpenFile(m4a);   // a drop or a recent file, say, while the dialog is up
+  };
+  Open(w, flac);
+  EXPECT_GT(reentered, 0);
+  // One decode ran: the FLAC's.
+  EXPECT_EQ(std::count_if(w.services.calls.begin(), w.services.calls.end(),
+                          [](const ServiceCall& call) { return call.kind == "Progress"; }),
+            1);
+  EXPECT_EQ(w.form.Sound.WaveDataSize, kSeconds * 44100 * 2);
+
+  LoopWindow closing;
+  const uint8_t* before = closing.form.Sound.WaveData;
+  ASSERT_NE(before, nullptr);
+  closing.services.whileShown = [&] { closing.form.close(); };
+  Open(closing, flac);
+  EXPECT_TRUE(closing.form.Devices.Closing);
+  EXPECT_FALSE(closing.form.SoundPresent());
+  EXPECT_EQ(closing.services.Boxes(), std::vector<ServiceCall>{});
+}
+
 }  // namespace
 }  // namespace tonamira
