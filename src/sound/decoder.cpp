@@ -1,6 +1,7 @@
 #include "sound/decoder.h"
 
 #include <algorithm>
+#include <new>
 
 #include "sound/ffmpeg_reader.h"
 #include "sound/growing_block.h"
@@ -113,7 +114,15 @@ DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress
   DecodedPcm result;
   Pcm16Sink pcm(std::min(limit, kMaxSoundBytes), fault);
   InfoTap sink(pcm);
-  const DecodeOutcome outcome = DecodeWithEither(path, sink, progress, result.decoder);
+  DecodeOutcome outcome;
+  try {
+    outcome = DecodeWithEither(path, sink, progress, result.decoder);
+  } catch (const std::bad_alloc&) {
+    // A decoder's working buffers (a frame, a chunk) out of memory: the decode ends, and
+    // everything it held is freed on the way here.
+    result.message = "No Memory";
+    return result;
+  }
   switch (outcome.end) {
     case DecodeEnd::Decoded: break;
     case DecodeEnd::Cancelled: result.cancelled = true; return result;

@@ -134,7 +134,7 @@ class StreamDecoder {
       av_packet_unref(packet.get());
       if (stopped_) return {DecodeEnd::Stopped, {}};
       if (progress) {
-        const int64_t at = avio_tell(format_.pb);
+        const int64_t at = format_.pb ? avio_tell(format_.pb) : -1;
         const double done = fileSize > 0 && at > 0
                                 ? std::min(1.0, static_cast<double>(at) / static_cast<double>(fileSize))
                                 : 0.0;

@@ -11,9 +11,10 @@
 namespace tonamira {
 namespace {
 
-// Sample frames read per call: a few hundred kilobytes of floats for a stereo file, and a
-// progress report every 0.7 s of sound at 44100 Hz.
-constexpr sf_count_t kChunkFrames = 1 << 15;
+// Samples read per call, whatever the channel count (256 kB of floats; a header that claims a
+// thousand channels does not make the chunk larger): a progress report every 0.7 s of stereo
+// sound at 44100 Hz.
+constexpr sf_count_t kChunkSamples = 1 << 16;
 
 std::string FormatName(int format) {
   SF_FORMAT_INFO major{};
@@ -60,10 +61,11 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
   // that claims more than the file holds costs nothing.
   const double declared = info.frames > 0 ? static_cast<double>(info.frames) : 0.0;
   const auto channels = static_cast<size_t>(info.channels);
-  std::vector<float> chunk(static_cast<size_t>(kChunkFrames) * channels);
+  const sf_count_t chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
+  std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
   int64_t frames = 0;
   for (;;) {
-    const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+    const sf_count_t got = sf_readf_float(file.get(), chunk.data(), chunkFrames);
     if (got <= 0) break;
     const auto count = static_cast<size_t>(got) * channels;
     // A float file may hold NaN or infinities; they carry no sound and would poison every
