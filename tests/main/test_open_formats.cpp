@@ -20,6 +20,7 @@ using testing::CommonFormats;
 using testing::FormatRecipe;
 using testing::LoopWindow;
 using testing::Pcm16;
+using testing::RunQueuedEvents;
 using testing::ServiceCall;
 using testing::ToneSamples;
 using testing::WavBytes;
@@ -329,6 +330,36 @@ TEST(OpenFormats, TheStoppedPlaybacksDoneIsTheStopsWhereverItArrives) {
     EXPECT_EQ(w.form.PlayButton->Caption(), QString::fromUtf8("再生"));
     EXPECT_EQ(w.form.Sound.FramePos, 0u);
   }
+}
+
+// A take the user stopped finishes through two notifications; a file opened at once and
+// decoded with the dialog shown takes them in its event loop: the take becomes the current
+// sound there, and the decoded file replaces it after, with the handshake over.
+TEST(OpenFormats, ATakeStoppedJustBeforeFinishesInsideTheDecode) {
+  QTemporaryDir dir;
+  const std::string source = NoteWav(dir, "source.wav", HeldNote(1), 1);
+  const std::string flac = Made(dir, CommonFormats()[2], source, "note");
+  LoopWindow w;
+  w.form.RecButtonClick();
+  ASSERT_TRUE(w.form.Devices.Recording);
+  for (int i = 0; i < 5; ++i) w.Advance(100'000);
+  w.form.RecButtonClick();   // the stop; its two notifications are on their way
+  ASSERT_TRUE(w.form.Devices.RecStopRequested);
+  int shown = 0;
+  w.services.whileShown = [&] {
+    ++shown;
+    RunQueuedEvents();
+  };
+  Open(w, flac);
+  w.Deliver();
+  EXPECT_GT(shown, 0);
+  EXPECT_FALSE(w.form.Devices.RecStopRequested);
+  EXPECT_FALSE(w.form.Devices.InputOpen);
+  EXPECT_FALSE(w.form.Devices.Recording);
+  EXPECT_EQ(w.form.RecButton->Caption(), QString::fromUtf8("録音"));
+  EXPECT_EQ(w.form.Sound.WaveDataSize, kSeconds * 44100 * 2);
+  EXPECT_EQ(w.form.KeyPanels[kNoteKey]->Color(), kRed);
+  EXPECT_EQ(w.services.Boxes(), std::vector<ServiceCall>{});
 }
 
 // While the dialog runs its event loop, nothing opens a second file, and a window closed in
