@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic             # metric substitutes for the Japanese UI fonts
   sox                              # demo and test sounds
+  ffmpeg                           # test sounds in M4A/AAC, MP3 and Opus (the decoder's tests)
   libsndfile1-dev                  # FLAC, Ogg, Opus, MP3, AIFF, float and 24-bit WAV
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # M4A/AAC and the rest
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools  # the English translation (lrelease)

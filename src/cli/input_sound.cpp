@@ -1,34 +1,28 @@
 #include "cli/input_sound.h"
 
 #include "analysis/frame_analysis.h"
+#include "sound/decoder.h"
 
 namespace tonamira {
 namespace {
 
-// The own reader's refusals after which another reader may still know the file: no RIFF
-// WAVE at all (FLAC, Ogg, AIFF, ...) and a format tag other than PCM (float, extensible,
-// compressed WAV). Any other refusal is a damaged WAV and keeps the own reader's message.
-bool AnotherReaderMayTake(const std::string& message) {
-  return message == "No Wave" || message == "No fmttag";
-}
-
-// libsndfile's reading of a file the own reader did not keep; ownMessage is the own reader's
-// refusal, or empty when it took the file but its bit depth is not analysed.
-InputSound WithSndfile(InputSound sound, const std::filesystem::path& path,
-                       const std::string& ownMessage, int ownBits) {
-  sound.other = ReadWithSndfile(path);
+// The decoders' reading (libsndfile, then FFmpeg) of a file the own reader did not keep;
+// ownMessage is the own reader's refusal, or empty when it took the file but its bit depth is
+// not analysed.
+InputSound WithDecoders(InputSound sound, const std::filesystem::path& path,
+                        const std::string& ownMessage, int ownBits) {
+  sound.other = DecodeToFloat(path);
   if (!sound.other.ok) {
     sound.message = ownMessage.empty() ? "cannot analyse " + std::to_string(ownBits) +
-                                             "-bit samples (libsndfile: " + sound.other.message +
-                                             ")"
-                                       : ownMessage + " (libsndfile: " + sound.other.message + ")";
+                                             "-bit samples (" + sound.other.message + ")"
+                                       : ownMessage + " (" + sound.other.message + ")";
     return sound;
   }
   sound.ok = true;
   sound.viaSndfile = true;
   sound.streamed = false;
   sound.source.reset();
-  sound.wav.data.reset();  // the own reader's copy of a file libsndfile took is not needed
+  sound.wav.data.reset();  // the own reader's copy of a file a decoder took is not needed
   return sound;
 }
 
@@ -56,15 +50,15 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
     }
     sound.where = LocateWavData(*sound.source, WaveFormat{});
     if (!sound.where.ok) {
-      if (!AnotherReaderMayTake(sound.where.message)) {
+      if (!DecodersMayTake(sound.where.message)) {
         sound.message = sound.where.message;
         return sound;
       }
       const std::string ownMessage = sound.where.message;
-      return WithSndfile(std::move(sound), path, ownMessage, 0);
+      return WithDecoders(std::move(sound), path, ownMessage, 0);
     }
     const int ownBits = sound.where.format.wBitsPerSample;
-    if (!AnalysableBits(ownBits)) return WithSndfile(std::move(sound), path, "", ownBits);
+    if (!AnalysableBits(ownBits)) return WithDecoders(std::move(sound), path, "", ownBits);
     // The own reader's last check: a data chunk that yields no bytes.
     if (sound.where.size == 0) {
       sound.message = "No read";
@@ -83,13 +77,13 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
     sound.ok = true;
     return sound;
   }
-  if (!sound.wav.ok && !AnotherReaderMayTake(sound.wav.message)) {
+  if (!sound.wav.ok && !DecodersMayTake(sound.wav.message)) {
     sound.message = sound.wav.message;
     return sound;
   }
   const std::string ownMessage = sound.wav.ok ? std::string() : sound.wav.message;
   const int ownBits = sound.wav.format.wBitsPerSample;
-  return WithSndfile(std::move(sound), path, ownMessage, ownBits);
+  return WithDecoders(std::move(sound), path, ownMessage, ownBits);
 }
 
 PcmView MakePcmView(const InputSound& sound) {

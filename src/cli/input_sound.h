@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/sndfile_reader.h"
+#include "sound/sndfile_reader.h"
 #include "sound/riff.h"
 #include "sound/wav_reader.h"
 #include "sound/wave_format.h"

@@ -1,6 +1,9 @@
-// Opening a WAV file as the current sound and saving the current sound as a WAV file.
+// Opening a sound file as the current sound and saving the current sound as a WAV file.
+// The program's own reader opens the PCM WAV files of up to 16-bit samples, with its messages;
+// every other sound file is decoded (libsndfile, FFmpeg) into 16-bit PCM first.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <algorithm>
@@ -8,6 +11,8 @@
 #include <system_error>
 
 #include "main/form_main.h"
+#include "sound/decoder.h"
+#include "sound/riff.h"
 #include "sound/wav_reader.h"
 #include "sound/wav_writer.h"
 
@@ -37,18 +42,39 @@ bool Exists(const std::string& name) {
   return std::filesystem::is_regular_file(PathFromDialog(name), ec);
 }
 
+// Whether the own reader opens the file: a PCM WAV of at most 16-bit samples, and every file
+// it refuses for a reason of its own (one it cannot open, a damaged WAV), whose message stands.
+// The checks are the reader's own, on the record as it stands (a short fmt chunk keeps the
+// rest of it), without reading the samples.
+bool OwnReaderOpens(const std::filesystem::path& path, const WaveFormat& previous) {
+  FileByteSource source(path);
+  if (!source.IsOpen()) return true;
+  const WavDataLocation where = LocateWavData(source, previous);
+  if (!where.ok) return !DecodersMayTake(where.message);
+  return !DecodedRatherThanOwn(where.format.wBitsPerSample);
+}
+
+QString FileNameOf(const std::string& name) {
+  return QFileInfo(QString::fromStdString(name)).fileName();
+}
+
 }  // namespace
 
 void FormMain::OpenClick() {
   if (Devices.Playing || Devices.Recording) return;
-  const std::optional<std::string> chosen = services_.OpenFileName(kWavFilter);
+  const std::optional<std::string> chosen = services_.OpenFileName(kOpenFilter);
   if (!chosen) return;
   OpenFile(*chosen);
 }
 
 void FormMain::OpenFile(const std::string& name) {
-  if (Devices.Playing || Devices.Recording) return;
+  // A decode's progress dialog runs the event loop; nothing opens a second file inside it.
+  if (Devices.Playing || Devices.Recording || decoding_) return;
   const std::filesystem::path path = PathFromDialog(name);
+  if (!OwnReaderOpens(path, Sound.WaveFormat)) {
+    OpenDecoded(name, path);
+    return;
+  }
 
   // The old sound goes first, whatever the outcome; a kept-aside sound is put back so that
   // it, and never the mixer's buffer, is what gets released.
@@ -78,7 +104,48 @@ void FormMain::OpenFile(const std::string& name) {
     return;
   }
 
-  Sound.WaveDataSize = static_cast<int32_t>(read.size);
+  BecomeOpenedSound(read.size, name);
+}
+
+void FormMain::OpenDecoded(const std::string& name, const std::filesystem::path& path) {
+  // The old sound stays until the new one is there: a file that cannot be decoded, and a
+  // cancelled decode, leave the window as it was.
+  DecodedPcm decoded;
+  {
+    decoding_ = true;
+    const QString text = tr("読み込み中: %1").arg(FileNameOf(name));
+    std::unique_ptr<Progress> progress = services_.StartProgress(text.toStdString());
+    decoded = DecodeToPcm16(
+        path, [&progress](double done) { return progress->Update(done); }, kMaxSoundBytes,
+        fault_);
+    decoding_ = false;
+  }
+  if (decoded.cancelled) return;
+  if (!decoded.ok) {
+    MessageBox(decoded.message, "ERROR");
+    return;
+  }
+  // The dialog's event loop may have delivered device notifications, timer ticks and the
+  // window's close; none may start a device, but a sound is never released under one.
+  if (closed_ || Devices.Closing || Devices.Playing || Devices.Recording) return;
+  HeaderBlock header;
+  if (!Allocate(header, "PlayHeader")) {
+    MessageBox("No pwaveheader", "ERROR");
+    return;
+  }
+
+  RestoreSetAsideForRelease();
+  ReleaseDevicesAndSound();
+  ReleaseSound();
+  Sound.OwnedWaveData = std::move(decoded.data);
+  Sound.WaveData = Sound.OwnedWaveData.data.get();
+  Sound.PlayHeader = std::move(header);
+  Sound.WaveFormat = decoded.format;
+  BecomeOpenedSound(decoded.size, name);
+}
+
+void FormMain::BecomeOpenedSound(uint64_t size, const std::string& name) {
+  Sound.WaveDataSize = static_cast<int32_t>(size);
   Sound.OutBits = Sound.WaveFormat.wBitsPerSample;
   Sound.OutRate = static_cast<int32_t>(std::min<uint32_t>(Sound.WaveFormat.nSamplesPerSec,
                                                           INT32_MAX));

@@ -413,6 +413,12 @@ class FormMain : public QWidget, public DeviceEventHandler {
   void MessageBox(const std::string& text, const std::string& caption) {
     services_.MessageBox(text, caption);
   }
+  // A file the own reader does not open: decoded first (with a progress dialog when it takes
+  // long), then made the current sound; a failure says why in one box and keeps the sound.
+  void OpenDecoded(const std::string& name, const std::filesystem::path& path);
+  // The steps after an opened file's samples, format and play header are the current
+  // sound's: the format settings, the analysis settings, the play range and the voiceprint.
+  void BecomeOpenedSound(uint64_t size, const std::string& name);
 
   Services& services_;
   std::unique_ptr<AudioDevices> absentAudio_;   // when no devices were given
@@ -424,6 +430,7 @@ class FormMain : public QWidget, public DeviceEventHandler {
   std::unique_ptr<QtTextRenderer> textRenderer_;
   InputTap* inputTap_ = nullptr;
   bool closed_ = false;
+  bool decoding_ = false;           // a decode (and its progress dialog) is running
 };
 
 }  // namespace tonamira

@@ -1,5 +1,5 @@
 // The program entry: the application object, its title, the main window in its frame (with
-// the menu bar and the pitch trace) and the event loop. A WAV file named on the command line
+// the menu bar and the pitch trace) and the event loop. A sound file named on the command line
 // is opened as "開く" would open it. Sound goes through the system's default output and input
 // (the sound server, pulse_devices.h).
 
@@ -19,10 +19,10 @@ int main(int argc, char** argv) {
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "A pitch analyser and test-tone maker: sing or play into the sound card, or open a WAV "
+      "A pitch analyser and test-tone maker: sing or play into the sound card, or open a sound "
       "file, and watch its waveform, spectrum, pitch, voiceprint and note.");
   parser.addHelpOption();
-  parser.addPositionalArgument("file", "A WAV file to open at start.", "[FILE.wav]");
+  parser.addPositionalArgument("file", "A sound file to open at start.", "[FILE]");
   parser.process(app);
 
   tonamira::QtServices services;

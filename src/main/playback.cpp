@@ -74,6 +74,10 @@ bool FormMain::PlayBuffer(const uint8_t* sound, uint32_t start, uint32_t end) {
 }
 
 bool FormMain::OpenOutput() {
+  // A stop's done is swallowed only from the device that was stopped: one that was dropped
+  // before its done arrived (a file opened, a tone played at once) never delivers it here,
+  // and the new device's own done must end the new playback.
+  Devices.IgnoreNextDone = false;
   Devices.hWaveOut = audio_.CreateOutput();
   const AudioResult r = Devices.hWaveOut->Open(Sound.WaveFormat, *poster_);
   if (r == AudioResult::Ok) {

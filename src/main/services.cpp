@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,6 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <QStyleFactory>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tonamira {
 
@@ -106,6 +111,62 @@ bool QtServices::StartProgram(const std::string& commandLine) {
   if (args.isEmpty()) return false;
   const QString program = args.takeFirst();
   return QProcess::startDetached(program, args);
+}
+
+namespace {
+
+class QtProgress final : public Progress {
+ public:
+  // Between two turns of the event loop while the dialog is shown: often enough for the bar
+  // and the cancel button to answer at once, rarely enough to cost the task nothing.
+  static constexpr int64_t kEventsEveryMs = 50;
+
+  QtProgress(QWidget* owner, const std::string& text, std::function<int64_t()> elapsedMs)
+      : owner_(owner), text_(QString::fromStdString(text)), elapsedMs_(std::move(elapsedMs)) {}
+
+  bool Update(double fraction) override {
+    if (cancelled_) return false;
+    const int64_t now = elapsedMs_();
+    if (!dialog_) {
+      if (now <= kProgressAfterMs) return true;
+      dialog_ = std::make_unique<QProgressDialog>(text_, QCoreApplication::translate("QtServices", "キャンセル"), 0, 1000,
+                                                  owner_);
+      dialog_->setWindowTitle(QCoreApplication::translate("QtServices", kApplicationTitle));
+      dialog_->setWindowModality(Qt::ApplicationModal);
+      dialog_->setAutoClose(false);
+      dialog_->setAutoReset(false);
+      dialog_->setMinimumDuration(0);
+      dialog_->show();
+    } else if (now - lastEvents_ < kEventsEveryMs) {
+      return true;
+    }
+    lastEvents_ = now;
+    dialog_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * 1000.0)));
+    QCoreApplication::processEvents();
+    cancelled_ = dialog_->wasCanceled();
+    return !cancelled_;
+  }
+
+ private:
+  QWidget* owner_;
+  QString text_;
+  std::function<int64_t()> elapsedMs_;
+  std::unique_ptr<QProgressDialog> dialog_;
+  int64_t lastEvents_ = 0;
+  bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Progress> MakeQtProgress(QWidget* owner, const std::string& text,
+                                         std::function<int64_t()> elapsedMs) {
+  return std::make_unique<QtProgress>(owner, text, std::move(elapsedMs));
+}
+
+std::unique_ptr<Progress> QtServices::StartProgress(const std::string& text) {
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  return MakeQtProgress(owner_, text, [clock] { return clock->elapsed(); });
 }
 
 }  // namespace tonamira

@@ -1,8 +1,10 @@
 #pragma once
 // The platform services the window calls: message boxes, the confirmation question, file
-// dialogs and starting another program. The window talks only to this interface; the
+// dialogs, the progress of a long task and starting another program. The window talks only to this interface; the
 // program uses QtServices, tests answer from a script.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,9 +17,28 @@ class QWidget;
 namespace tonamira {
 
 inline constexpr const char* kApplicationTitle = QT_TRANSLATE_NOOP("QtServices", "トナミラ");
+// What saving writes, and the one kind the program's own reader opens.
 inline constexpr const char* kWavFilter = "wav|*.wav";
+// What opening offers: every sound file the decoders read, the WAV files alone, any file.
+inline constexpr const char* kOpenFilter =
+    "sound|*.wav;*.flac;*.mp3;*.m4a;*.aac;*.ogg;*.oga;*.opus;*.aif;*.aiff;*.aifc|"
+    "wav|*.wav|all|*";
+// A long task shows its progress once it has run this long; a shorter one shows nothing.
+inline constexpr int64_t kProgressAfterMs = 1000;
 
 enum class ConfirmAnswer { Yes, No, Cancel };
+
+// The progress of one long task: a dialog with the task's text, a bar and a cancel button,
+// shown once the task has run for more than kProgressAfterMs and closed when this object
+// goes.
+class Progress {
+ public:
+  virtual ~Progress() = default;
+  // The share done (0 .. 1). While the dialog is shown this runs the event loop for a
+  // moment, as any dialog does: device notifications and timer ticks may be handled inside
+  // it. False once the user has cancelled.
+  virtual bool Update(double fraction) = 0;
+};
 
 class Services {
  public:
@@ -33,6 +54,8 @@ class Services {
   virtual std::optional<std::string> SaveFileName(const std::string& filter) = 0;
   // Starts another program from a command line; false when it could not be started.
   virtual bool StartProgram(const std::string& commandLine) = 0;
+  // The progress of a task that is starting now, under the application title.
+  virtual std::unique_ptr<Progress> StartProgress(const std::string& text) = 0;
 };
 
 // Gives the application its title and the classic look of the window's controls. The title
@@ -58,6 +81,12 @@ class FolderMemory {
   QSettings& settings_;
 };
 
+// The program's progress dialog: a QProgressDialog, application-modal, with "キャンセル",
+// made once elapsedMs (the time since the task started) passes kProgressAfterMs; while it
+// is shown, Update runs the event loop at most every 50 ms of elapsedMs.
+std::unique_ptr<Progress> MakeQtProgress(QWidget* owner, const std::string& text,
+                                         std::function<int64_t()> elapsedMs);
+
 class QtServices final : public Services {
  public:
   explicit QtServices(QWidget* owner = nullptr);
@@ -70,6 +99,7 @@ class QtServices final : public Services {
   std::optional<std::string> OpenFileName(const std::string& filter) override;
   std::optional<std::string> SaveFileName(const std::string& filter) override;
   bool StartProgram(const std::string& commandLine) override;
+  std::unique_ptr<Progress> StartProgress(const std::string& text) override;
 
  private:
   QWidget* owner_;

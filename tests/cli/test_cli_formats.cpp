@@ -11,6 +11,7 @@
 #include "cli/pcm_bytes.h"
 #include "cli/precise_track.h"
 #include "sound/wav_reader.h"
+#include "support/sound_tools.h"
 
 namespace tonamira {
 namespace cli_test {
@@ -100,6 +101,28 @@ TEST_F(CliTest, EveryCommonFormatAnalysesWithBothMethods) {
     EXPECT_EQ(f[4], "A4") << c.name;
     EXPECT_GT(std::stod(f[6]), 0.95) << c.name;
   }
+}
+
+TEST_F(CliTest, WhatLibsndfileDoesNotReadFfmpegDoes) {
+  // A phone's M4A (AAC): no RIFF WAVE for the own reader, not libsndfile's; FFmpeg decodes it.
+  const std::string wav = (dir_ / "a440.wav").string();
+  WriteSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, Sine(440.0, 0.5));
+  const std::string m4a = (dir_ / "a440.m4a").string();
+  ASSERT_TRUE(testing::MakeWith(testing::CommonFormats()[7], wav, m4a)) << "is ffmpeg installed?";
+  for (const char* method : {"window", "precise"}) {
+    ASSERT_EQ(Run({"analyze", m4a, "--method", method}), 0) << method << ": " << err_.str();
+    const auto lines = Lines();
+    ASSERT_GT(lines.size(), 30u);
+    const auto f = Fields(lines[20]);
+    EXPECT_NEAR(std::stod(f[2]), 440.0, 1.0) << method;
+    EXPECT_EQ(f[4], "A4") << method;
+  }
+  // A file no decoder reads names both: the own reader's refusal, then each decoder's.
+  const auto text = Write("notes.m4a", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
+  EXPECT_EQ(Run({"analyze", text}), 2);
+  EXPECT_EQ(err_.str(), "tonamira-cli: " + text +
+                            ": No Wave (libsndfile: Format not recognised.; FFmpeg: Invalid data "
+                            "found when processing input)\n");
 }
 
 TEST_F(CliTest, WindowMethodSeesDeepFilesAsTheir16BitSamples) {

@@ -95,7 +95,7 @@ TEST(Desktop, ControlOAndControlSPressOpenAndSave) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
   QTest::keyClick(&w.form, Qt::Key_O, Qt::ControlModifier);
   QTest::keyClick(&w.form, Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(w.services.calls, (std::vector<ServiceCall>{{"Open", "wav|*.wav", ""},
+  EXPECT_EQ(w.services.calls, (std::vector<ServiceCall>{{"Open", kOpenFilter, ""},
                                                         {"Save", "wav|*.wav", ""}}));
 }
 

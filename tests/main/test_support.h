@@ -8,7 +8,9 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,10 +41,15 @@ inline void RunQueuedEvents() {
 }
 
 struct ServiceCall {
-  std::string kind;     // "MessageBox", "ShowMessage", "Confirm", "Open", "Save", "Start"
+  std::string kind;     // "MessageBox", "ShowMessage", "Confirm", "Open", "Save", "Start",
+                        // "Progress"
   std::string text;
   std::string caption;
   friend bool operator==(const ServiceCall&, const ServiceCall&) = default;
+  // How a failed expectation shows a call.
+  friend void PrintTo(const ServiceCall& c, std::ostream* out) {
+    *out << c.kind << "(\"" << c.text << "\", \"" << c.caption << "\")";
+  }
 };
 
 class ScriptedServices final : public Services {
@@ -54,6 +61,13 @@ class ScriptedServices final : public Services {
   // What happens while a box is shown: a real box runs an event loop until it is answered,
   // in which notifications and timer ticks reach the window (nothing, when empty).
   std::function<void()> whileShown;
+  // A task's progress: the dialog counts as shown from the update numbered progressShownAt
+  // (1 is the first; 0 never), from where each update runs whileShown as the real dialog's
+  // event loop would; the user cancels at the update numbered progressCancelAt (0 never).
+  int progressShownAt = 1;
+  int progressCancelAt = 0;
+  int progressUpdates = 0;       // updates of every task so far
+  std::vector<double> progressFractions;
 
   void MessageBox(const std::string& text, const std::string& caption) override {
     calls.push_back({"MessageBox", text, caption});
@@ -80,6 +94,10 @@ class ScriptedServices final : public Services {
     calls.push_back({"Start", commandLine, ""});
     return Next(startAnswers, false);
   }
+  std::unique_ptr<Progress> StartProgress(const std::string& text) override {
+    calls.push_back({"Progress", text, kApplicationTitle});
+    return std::make_unique<ScriptedProgress>(*this);
+  }
 
   // Message boxes shown so far, in order.
   std::vector<ServiceCall> Boxes() const {
@@ -90,6 +108,19 @@ class ScriptedServices final : public Services {
   }
 
  private:
+  struct ScriptedProgress final : Progress {
+    explicit ScriptedProgress(ScriptedServices& s) : services(s) {}
+    bool Update(double fraction) override {
+      const int n = ++count;
+      ++services.progressUpdates;
+      services.progressFractions.push_back(fraction);
+      if (services.progressShownAt > 0 && n >= services.progressShownAt) services.Shown();
+      return services.progressCancelAt == 0 || n < services.progressCancelAt;
+    }
+    ScriptedServices& services;
+    int count = 0;
+  };
+
   void Shown() {
     if (whileShown) whileShown();
   }

@@ -1,0 +1,157 @@
+#include "sound/decoder.h"
+
+#include <algorithm>
+#include <new>
+
+#include "sound/ffmpeg_reader.h"
+#include "sound/growing_block.h"
+
+namespace tonamira {
+namespace {
+
+// libsndfile first: it reads the formats it knows exactly (every integer width, float,
+// FLAC, Ogg, MP3, AIFF); FFmpeg takes what it does not open or cannot read a frame of.
+DecodeOutcome DecodeWithEither(const std::filesystem::path& path, SampleSink& sink,
+                               const DecodeProgress& progress, std::string& decoder) {
+  decoder = "libsndfile";
+  DecodeOutcome first = DecodeWithSndfile(path, sink, progress);
+  if (first.end != DecodeEnd::NotOpened && first.end != DecodeEnd::Failed) return first;
+  decoder = "FFmpeg";
+  DecodeOutcome second = DecodeWithFfmpeg(path, sink, progress);
+  if (second.end == DecodeEnd::NotOpened || second.end == DecodeEnd::Failed) {
+    // When libsndfile knew the file, its reason is the one that names what is wrong.
+    if (first.end == DecodeEnd::Failed) {
+      decoder = "libsndfile";
+      second.message = "libsndfile: " + first.message;
+    } else if (second.end == DecodeEnd::NotOpened) {
+      second.message = "libsndfile: " + first.message + "; FFmpeg: " + second.message;
+    } else {
+      second.message = "FFmpeg: " + second.message;
+    }
+  }
+  return second;
+}
+
+// The first two channels as 16-bit PCM, in a block that grows with them.
+class Pcm16Sink final : public SampleSink {
+ public:
+  Pcm16Sink(uint64_t limit, const AllocationFault& fault) : limit_(limit), fault_(fault) {}
+
+  void Begin(const StreamInfo& info) override {
+    channels_ = info.channels;
+    kept_ = std::min(channels_, 2);
+    size_ = 0;
+  }
+
+  bool Take(const float* samples, size_t frames) override {
+    const uint64_t bytes = uint64_t{frames} * static_cast<uint64_t>(kept_) * 2;
+    if (size_ + bytes > limit_) return Stop("Too large");
+    if (size_ + bytes > block_.capacity()) {
+      const uint64_t room = std::min(limit_, size_ + bytes + kPcmGrowthBytes);
+      if ((fault_ && fault_("Decoded")) || !block_.Grow(static_cast<size_t>(room)))
+        return Stop("No Memory");
+    }
+    uint8_t* out = block_.data() + size_;
+    const auto stride = static_cast<size_t>(channels_);
+    for (size_t f = 0; f < frames; ++f)
+      for (size_t c = 0; c < static_cast<size_t>(kept_); ++c) {
+        const auto u = static_cast<uint16_t>(Pcm16Sample(samples[f * stride + c]));
+        *out++ = static_cast<uint8_t>(u & 0xFF);
+        *out++ = static_cast<uint8_t>(u >> 8);
+      }
+    size_ += bytes;
+    return true;
+  }
+
+  std::string StopReason() const override { return reason_; }
+
+  int channels() const { return channels_; }
+  int kept() const { return kept_; }
+  uint64_t size() const { return size_; }
+  ByteBlock Release() { return block_.Release(); }
+
+ private:
+  bool Stop(const char* why) {
+    reason_ = why;
+    return false;
+  }
+  uint64_t limit_;
+  const AllocationFault& fault_;
+  GrowingBlock block_;
+  uint64_t size_ = 0;
+  int channels_ = 0;
+  int kept_ = 0;
+  std::string reason_;
+};
+
+// Remembers the stream's rate and description on the way to another sink.
+class InfoTap final : public SampleSink {
+ public:
+  explicit InfoTap(SampleSink& next) : next_(next) {}
+  void Begin(const StreamInfo& info) override {
+    info_ = info;
+    next_.Begin(info);
+  }
+  bool Take(const float* samples, size_t frames) override { return next_.Take(samples, frames); }
+  std::string StopReason() const override { return next_.StopReason(); }
+  const StreamInfo& info() const { return info_; }
+
+ private:
+  SampleSink& next_;
+  StreamInfo info_;
+};
+
+}  // namespace
+
+bool DecodersMayTake(const std::string& ownMessage) {
+  return ownMessage == "No Wave" || ownMessage == "No fmttag";
+}
+
+bool DecodedRatherThanOwn(int bitsPerSample) { return bitsPerSample > 16; }
+
+DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress& progress,
+                         uint64_t limit, const AllocationFault& fault) {
+  DecodedPcm result;
+  Pcm16Sink pcm(std::min(limit, kMaxSoundBytes), fault);
+  InfoTap sink(pcm);
+  DecodeOutcome outcome;
+  try {
+    outcome = DecodeWithEither(path, sink, progress, result.decoder);
+  } catch (const std::bad_alloc&) {
+    // A decoder's working buffers (a frame, a chunk) out of memory: the decode ends, and
+    // everything it held is freed on the way here.
+    result.message = "No Memory";
+    return result;
+  }
+  switch (outcome.end) {
+    case DecodeEnd::Decoded: break;
+    case DecodeEnd::Cancelled: result.cancelled = true; return result;
+    case DecodeEnd::Stopped: result.message = pcm.StopReason(); return result;
+    case DecodeEnd::NotOpened:
+    case DecodeEnd::Failed: result.message = outcome.message; return result;
+  }
+  if (pcm.size() == 0) {
+    result.message = result.decoder + ": no audio samples";
+    return result;
+  }
+  result.ok = true;
+  result.description = sink.info().description;
+  result.fileChannels = pcm.channels();
+  result.format = FillWaveFormat(FormatSettings{16, sink.info().sampleRate, pcm.kept()});
+  result.size = pcm.size();
+  result.data = pcm.Release();
+  return result;
+}
+
+SndfileSound DecodeToFloat(const std::filesystem::path& path, std::string* decoder) {
+  SndfileSound sound;
+  FloatSink sink(sound);
+  std::string which;
+  const DecodeOutcome outcome = DecodeWithEither(path, sink, {}, which);
+  if (decoder) *decoder = which;
+  sound.ok = outcome.end == DecodeEnd::Decoded;
+  sound.message = outcome.message;
+  return sound;
+}
+
+}  // namespace tonamira
