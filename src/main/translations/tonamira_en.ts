@@ -176,6 +176,10 @@
         <source>音量を調節するプログラム (pavucontrol) を起動できません。インストールされているか確かめてください。</source>
         <translation>Cannot start the volume control (pavucontrol). Please check that it is installed.</translation>
     </message>
+    <message>
+        <source>読み込み中: %1</source>
+        <translation>Reading: %1</translation>
+    </message>
 </context>
 <context>
     <name>MainFrame</name>
