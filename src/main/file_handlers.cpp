@@ -70,6 +70,7 @@ void FormMain::OpenClick() {
 void FormMain::OpenFile(const std::string& name) {
   // A decode's progress dialog runs the event loop; nothing opens a second file inside it.
   if (Devices.Playing || Devices.Recording || decoding_) return;
+  SettlePendingTake();
   const std::filesystem::path path = PathFromDialog(name);
   if (!OwnReaderOpens(path, Sound.WaveFormat)) {
     OpenDecoded(name, path);

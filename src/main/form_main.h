@@ -401,6 +401,7 @@ class FormMain : public QWidget, public DeviceEventHandler {
   void DeviceError(AudioResult result, const char* caption);
   // The first notification after a stop: the take becomes the current sound.
   void FinishTake();
+  void SettlePendingTake();
   // A chunk the take could not hold: the recording stops, keeping everything, and says why.
   void StopTakeThatCannotGrow(RecordingBuffer::Appended why);
   // After a failed open or start of the input: the device gives its buffers back and is

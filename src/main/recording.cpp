@@ -246,6 +246,17 @@ void FormMain::OnWimData(const DeviceNotification& n) {
   PlayScrollBar->SetPosition(static_cast<int>(Sound.RecPos));
 }
 
+// A take whose stop still waits for the device's two notifications becomes the current sound
+// now, so that a file opened in that moment (dropped, named, or from the recent files, which
+// need no dialog) replaces the take as it would a moment later, and is not itself replaced
+// when the notifications come: the first of them is then taken as the second, and the other
+// finds the input closed.
+void FormMain::SettlePendingTake() {
+  if (!Devices.RecStopRequested || Devices.RecStopDone) return;
+  Devices.RecStopDone = true;
+  FinishTake();
+}
+
 void FormMain::FinishTake() {
   Sound.OwnedWaveData = Recording.RecBuffer.Take();
   Sound.WaveData = Sound.OwnedWaveData.data.get();

@@ -71,6 +71,46 @@ TEST(Desktop, AFileGivenOrDroppedOpensAsTheOpenButtonOpensIt) {
   }
 }
 
+// A file that opens without a dialog can come between a take's stop and the two notifications
+// that finish it. The file is then the current sound, and the notifications leave it so.
+TEST(Desktop, AFileOpenedWhileATakeIsStoppingStaysTheCurrentSound) {
+  QTemporaryDir dir;
+  const std::string tone = ToneFile(dir, "t.wav", 330.0);
+  struct Case {
+    const char* name;
+    std::function<void(Window&)> open;
+  };
+  const Case cases[] = {
+      {"named", [&](Window& w) { w.form.OpenFile(tone); }},
+      {"dropped", [&](Window& w) { EXPECT_TRUE(Drop(w.form, QString::fromStdString(tone))); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Window w;
+    w.sim.SetSignal([](uint64_t frame, int) {
+      return static_cast<int16_t>(std::lround(
+          8000.0 * std::sin(kTwoPi * 440.0 * static_cast<double>(frame) / 44100.0)));
+    });
+    w.form.RecButtonClick();
+    for (int i = 0; i < 5; ++i) w.Advance(100'000);
+    w.form.RecButtonClick();   // the stop: its two notifications are still queued
+    c.open(w);
+    w.Pump();
+    EXPECT_EQ(w.form.Sound.WaveDataSize, 88200);
+    EXPECT_EQ(w.form.LbfftValue->Caption(), "330");
+    EXPECT_FALSE(w.form.Devices.RecStopRequested);
+    EXPECT_FALSE(w.form.Devices.RecStopDone);
+    EXPECT_EQ(w.form.RecButton->Caption(), QString::fromUtf8("録音"));
+    // Recording and stopping again still finish a take of its own.
+    w.form.RecButtonClick();
+    for (int i = 0; i < 3; ++i) w.Advance(100'000);
+    w.form.RecButtonClick();
+    EXPECT_EQ(w.Pump(), 2u);
+    EXPECT_EQ(w.form.Sound.WaveDataSize, 3 * 8820);
+    EXPECT_EQ(w.form.LbfftValue->Caption(), "440");
+  }
+}
+
 TEST(Desktop, DropsThatAreNotLocalFilesOrComeWhileBusyDoNothing) {
   QTemporaryDir dir;
   const QString tone = QString::fromStdString(ToneFile(dir, "t.wav", 330.0));
