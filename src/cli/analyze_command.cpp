@@ -219,8 +219,8 @@ void PrintInfo(std::ostream& out, const WaveFormat& f, uint32_t dataBytes) {
       << "data_bytes: " << dataBytes << '\n';
 }
 
-void PrintSndfileInfo(std::ostream& out, const SndfileSound& s) {
-  out << "reader: libsndfile\n"
+void PrintSndfileInfo(std::ostream& out, const SndfileSound& s, const std::string& decoder) {
+  out << "reader: " << decoder << '\n'
       << "format: " << s.description << '\n'
       << "nChannels: " << s.channels << '\n'
       << "nSamplesPerSec: " << s.sampleRate << '\n'
@@ -260,7 +260,7 @@ int RunInfo(const Invocation& invocation) {
   const InputSound sound = OpenInput(files.paths[0], InputPurpose::kInfo);
   if (!sound.ok) return Rejected(invocation.err, file + ": " + sound.message);
   if (sound.viaSndfile)
-    PrintSndfileInfo(invocation.out, sound.other);
+    PrintSndfileInfo(invocation.out, sound.other, sound.decoder);
   else
     PrintInfo(invocation.out, sound.wav.format, sound.wav.size);
   PrintLength(invocation.out, sound.frames(), sound.sampleRate());

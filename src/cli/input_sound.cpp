@@ -11,7 +11,7 @@ namespace {
 // not analysed.
 InputSound WithDecoders(InputSound sound, const std::filesystem::path& path,
                         const std::string& ownMessage, int ownBits) {
-  sound.other = DecodeToFloat(path);
+  sound.other = DecodeToFloat(path, &sound.decoder);
   if (!sound.other.ok) {
     sound.message = ownMessage.empty() ? "cannot analyse " + std::to_string(ownBits) +
                                              "-bit samples (" + sound.other.message + ")"

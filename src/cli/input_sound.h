@@ -32,6 +32,7 @@ struct InputSound {
   std::unique_ptr<FileByteSource> source;
   WavDataLocation where;
   SndfileSound other;     // libsndfile's sound, when viaSndfile
+  std::string decoder;    // which decoder read it ("libsndfile" or "FFmpeg"), when viaSndfile
 
   // The own reader's format record (of the read or of the located file).
   const WaveFormat& ownFormat() const { return streamed ? where.format : wav.format; }

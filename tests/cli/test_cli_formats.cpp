@@ -117,6 +117,9 @@ TEST_F(CliTest, WhatLibsndfileDoesNotReadFfmpegDoes) {
     EXPECT_NEAR(std::stod(f[2]), 440.0, 1.0) << method;
     EXPECT_EQ(f[4], "A4") << method;
   }
+  // info names the decoder that read it.
+  ASSERT_EQ(Run({"info", m4a}), 0) << err_.str();
+  EXPECT_EQ(Lines().at(0), "reader: FFmpeg");
   // A file no decoder reads names both: the own reader's refusal, then each decoder's.
   const auto text = Write("notes.m4a", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
   EXPECT_EQ(Run({"analyze", text}), 2);
