@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "analysis/voicing.h"
@@ -190,6 +191,149 @@ TEST(PitchTracker, AWeakFrameContinuingAPitchStaysVoiced) {
   EXPECT_FALSE(tracker.Analyze(noisy.data()).voiced);
 }
 
+// --- The range ---------------------------------------------------------------------------
+
+// `samples` of a steady tone (partials of f0); the frame is the last kFrame of them.
+std::vector<double> Sound(double f0, const std::vector<Partial>& partials, size_t samples,
+                          double rate = 44100.0) {
+  std::vector<double> x(samples);
+  for (size_t j = 0; j < samples; ++j)
+    for (const Partial& p : partials)
+      x[j] += p.amplitude * std::sin(2.0 * M_PI * f0 * p.harmonic * static_cast<double>(j) / rate);
+  return x;
+}
+
+// A bright tone: eight partials falling as 1/k, the fundamental the strongest.
+const std::vector<Partial> kBright = {{1, 0.3},  {2, 0.15}, {3, 0.1},   {4, 0.075},
+                                      {5, 0.06}, {6, 0.05}, {7, 0.043}, {8, 0.037}};
+// A low piano-like tone: the fundamental 20 dB under the second and third partials.
+const std::vector<Partial> kWeakFundamental = {
+    {1, 0.03}, {2, 0.3}, {3, 0.3}, {4, 0.2}, {5, 0.15}, {6, 0.1}, {7, 0.07}, {8, 0.05}};
+
+PitchEstimate AnalyzeWithHistory(PitchTracker& tracker, const std::vector<double>& x) {
+  return tracker.Analyze(std::span<const double>(x));
+}
+
+TEST(PitchTracker, SearchesFromA0ToC8ByDefault) {
+  const TrackerSettings s = At(44100.0);
+  EXPECT_EQ(s.minHz, 27.5);
+  EXPECT_EQ(s.maxHz, 4186.0);
+  PitchTracker tracker(kFrame, s);
+  ASSERT_TRUE(tracker.valid());
+  // The frame's own search stops at two periods of 60 Hz; below that, the longer frame
+  // (4096 samples: two periods of A0) reads the 2048 samples before the frame.
+  EXPECT_EQ(tracker.maxLag(), 735);
+  EXPECT_EQ(tracker.historyLength(), 2048);
+  // High notes at their own period: lags down to an octave above C8.
+  EXPECT_EQ(tracker.minLag(), 5);
+}
+
+TEST(PitchTracker, NotesAtBothEndsOfTheRange) {
+  struct Case {
+    const char* note;
+    double hz;
+    const std::vector<Partial>* partials;
+  };
+  const Case cases[] = {
+      {"A0", 27.5, &kBright},          {"A0, weak fundamental", 27.5, &kWeakFundamental},
+      {"B0", 30.8677, &kBright},       {"E1", 41.2034, &kWeakFundamental},
+      {"A1", 55.0, &kWeakFundamental}, {"B1", 61.7354, &kWeakFundamental},
+      {"C7", 2093.005, &kBright},      {"A7", 3520.0, &kBright},
+      {"C8", 4186.009, &kBright},
+  };
+  for (const auto& c : cases) {
+    TrackerSettings s = At(44100.0);
+    PitchTracker tracker(kFrame, s);
+    // Partials above the Nyquist frequency would alias: keep those below 20 kHz.
+    std::vector<Partial> partials;
+    for (const Partial& p : *c.partials)
+      if (p.harmonic * c.hz < 20000.0) partials.push_back(p);
+    const auto x = Sound(c.hz, partials, kFrame + tracker.historyLength());
+    const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+    ASSERT_TRUE(e.voiced) << c.note << ": " << e.candidateHz << " Hz, " << e.confidence;
+    EXPECT_TRUE(e.inRange) << c.note;
+    EXPECT_NEAR(Cents(e.hz, c.hz), 0.0, 2.0) << c.note << ": " << e.hz;
+    EXPECT_GE(e.confidence, s.voicedConfidence) << c.note;
+  }
+}
+
+TEST(PitchTracker, TheLowestNotesNeedTheSamplesBeforeTheFrame) {
+  // Without them A0's period does not fit the frame's search: never a confident wrong note.
+  PitchTracker tracker(kFrame, At(44100.0));
+  const auto x = Sound(27.5, kBright, kFrame);
+  const PitchEstimate e = tracker.Analyze(x.data());
+  EXPECT_TRUE(!e.voiced || std::abs(Cents(e.hz, 27.5)) < 50.0) << e.hz;
+  // With a part of them (the start of a sound) the same as with none.
+  const auto y = Sound(27.5, kBright, kFrame + 1000);
+  tracker.Reset();
+  const PitchEstimate partial = AnalyzeWithHistory(tracker, y);
+  tracker.Reset();
+  const PitchEstimate alone =
+      tracker.Analyze(std::span<const double>(y).subspan(1000));
+  EXPECT_EQ(partial.candidateHz, alone.candidateHz);
+  EXPECT_EQ(partial.confidence, alone.confidence);
+}
+
+TEST(PitchTracker, APitchOutsideTheRangeIsNeverAConfidentOctaveOfItself) {
+  struct Case {
+    double minHz, maxHz;  // the range searched
+    double hz;            // the tone, outside it
+    const std::vector<Partial>* partials;
+  };
+  const Case cases[] = {
+      // Above a narrowed top: a semitone, a fifth and an octave beyond, and between.
+      {100.0, 1600.0, 1700.0, &kBright},  {100.0, 1600.0, 1760.0, &kBright},
+      {100.0, 1600.0, 2400.0, &kBright},  {100.0, 1600.0, 3190.0, &kBright},
+      {100.0, 1600.0, 1760.0, &kWeakFundamental},
+      // Below a narrowed bottom, the same.
+      {100.0, 1600.0, 94.0, &kBright},    {100.0, 1600.0, 80.0, &kBright},
+      {100.0, 1600.0, 67.0, &kBright},    {100.0, 1600.0, 51.0, &kBright},
+      {100.0, 1600.0, 51.0, &kWeakFundamental},
+      {60.0, 1000.0, 55.0, &kWeakFundamental},  {60.0, 1000.0, 41.2, &kWeakFundamental},
+      // Just outside the default range: below A0 and above C8.
+      {27.5, 4186.0, 25.0, &kBright},     {27.5, 4186.0, 4500.0, &kBright},
+      {27.5, 4186.0, 6000.0, &kBright},
+  };
+  for (const auto& c : cases) {
+    TrackerSettings s = At(44100.0);
+    s.minHz = c.minHz;
+    s.maxHz = c.maxHz;
+    PitchTracker tracker(kFrame, s);
+    ASSERT_TRUE(tracker.valid());
+    std::vector<Partial> partials;
+    for (const Partial& p : *c.partials)
+      if (p.harmonic * c.hz < 20000.0) partials.push_back(p);
+    const auto x = Sound(c.hz, partials, kFrame + tracker.historyLength());
+    // Three frames in a row: continuing a pitch must not voice it either.
+    for (int frame = 0; frame < 3; ++frame) {
+      const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+      EXPECT_FALSE(e.voiced) << c.hz << " Hz in " << c.minHz << ".." << c.maxHz << ": "
+                             << e.hz;
+      EXPECT_LT(e.confidence, 0.5) << c.hz << " Hz in " << c.minHz << ".." << c.maxHz;
+    }
+  }
+}
+
+TEST(PitchTracker, TheEdgesOfTheRangeAreInsideIt) {
+  // A note at a limit, or a few cents beyond it, is that note.
+  struct Case {
+    double hz;
+    bool inside;
+  } cases[] = {{100.0, true}, {99.0, true}, {97.0, false}, {1600.0, true},
+               {1615.0, true}, {1650.0, false}};
+  TrackerSettings s = At(44100.0);
+  s.minHz = 100.0;
+  s.maxHz = 1600.0;
+  for (const auto& c : cases) {
+    PitchTracker tracker(kFrame, s);
+    const auto x = Sound(c.hz, {{1, 0.3}, {2, 0.1}}, kFrame + tracker.historyLength());
+    const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+    EXPECT_EQ(e.inRange, c.inside) << c.hz;
+    EXPECT_EQ(e.voiced, c.inside) << c.hz;
+    EXPECT_NEAR(Cents(e.candidateHz, c.hz), 0.0, 1.0) << c.hz;
+  }
+}
+
 // --- ExtendVoicingBackward ---------------------------------------------------------------
 
 PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double levelDb = -20.0) {
@@ -230,6 +374,16 @@ TEST(ExtendVoicingBackward, NothingToDoOnEmptyOrSingleSequences) {
   std::vector<PitchEstimate> one = {Frame(false, 440.0, 0.9)};
   ExtendVoicingBackward(one, TrackerSettings{});
   EXPECT_FALSE(one[0].voiced);
+}
+
+TEST(ExtendVoicingBackward, NeverVoicesAFrameOutsideTheRange) {
+  const TrackerSettings s;
+  std::vector<PitchEstimate> frames = {Frame(false, 4300.0, 0.49), Frame(true, 4186.0, 0.95)};
+  frames[0].inRange = false;
+  TrackerSettings lenient = s;
+  lenient.continuedConfidence = 0.3;
+  ExtendVoicingBackward(frames, lenient);
+  EXPECT_FALSE(frames[0].voiced);
 }
 
 }  // namespace
