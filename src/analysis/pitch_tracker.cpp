@@ -109,6 +109,7 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   const double loudest = *std::max_element(recentDb_.begin(), recentDb_.end());
   const bool loudEnough = estimate.levelDb >= settings_.silenceDb &&
                           estimate.levelDb >= loudest - settings_.quietBelowLoudestDb;
+  estimate.audible = loudEnough;
 
   const PeriodSearch* search = &frame_;
   int lag = frame_.ChoosePeriod();

@@ -64,9 +64,9 @@ struct TrackerSettings {
 // pitch, whatever its periodicity.
 inline constexpr double kOutOfRangeConfidence = 0.49;
 // A pitch this many cents beyond minHz or maxHz still counts as inside the range: the
-// limits are notes, and a note slightly out of tune, or measured a few cents off, is still
-// that note.
-inline constexpr double kRangeToleranceCents = 25.0;
+// limits are notes, and whatever rounds to the note is that note (a piano's top octave is
+// tuned sharp, its C8 some 25 cents above 4186 Hz).
+inline constexpr double kRangeToleranceCents = 50.0;
 // The lowest pitch a frame of PreciseFrameLength holds two periods of; lower pitches are
 // searched on the longer frame.
 inline constexpr double kFrameFloorHz = 60.0;
@@ -78,6 +78,8 @@ struct PitchEstimate {
   double confidence = 0.0;  // 0 .. 1
   double levelDb = 0.0;     // RMS of the frame in dB relative to full scale, at least -120
   bool inRange = true;      // false: candidateHz lies outside the searched range
+  // false: under the silence floor, or the level gate (TrackerSettings::quietBelowLoudestDb)
+  bool audible = true;
 };
 
 // The frame length the tracker needs at this rate: the shortest of 256 .. 2048 sample frames

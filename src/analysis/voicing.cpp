@@ -7,7 +7,7 @@ namespace tonamira {
 bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
                const TrackerSettings& settings) {
   if (here.voiced || !next.voiced) return false;
-  if (!here.inRange || here.levelDb < settings.silenceDb ||
+  if (!here.inRange || !here.audible || here.levelDb < settings.silenceDb ||
       here.confidence < settings.continuedConfidence)
     return false;
   return here.candidateHz > 0.0 &&

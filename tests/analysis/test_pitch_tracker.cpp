@@ -334,6 +334,115 @@ TEST(PitchTracker, TheEdgesOfTheRangeAreInsideIt) {
   }
 }
 
+// --- The voicing over frames ---------------------------------------------------------------
+
+// The frames of a sound at a hop, each with the samples before it that the tracker reads;
+// then the backward rule, as the precise method does.
+std::vector<PitchEstimate> TrackSound(const std::vector<double>& x, TrackerSettings s,
+                                      int hop = 1024) {
+  s.hop = hop;
+  PitchTracker tracker(kFrame, s);
+  std::vector<PitchEstimate> frames;
+  const auto history = static_cast<size_t>(tracker.historyLength());
+  for (size_t start = 0; start + kFrame <= x.size(); start += static_cast<size_t>(hop)) {
+    const size_t before = std::min(history, start);
+    frames.push_back(tracker.Analyze(
+        std::span<const double>(x.data() + start - before, before + kFrame)));
+  }
+  ExtendVoicingBackward(frames, s);
+  return frames;
+}
+
+// A glide from f0 to f1 (exponential, `seconds` long) of three partials, with white noise
+// at `noise` (standard deviation); the phase follows the pitch.
+std::vector<double> Glide(double f0, double f1, double seconds, double noise, unsigned seed) {
+  const double rate = 44100.0;
+  const auto n = static_cast<size_t>(seconds * rate);
+  std::vector<double> x(n);
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> g(0.0, noise);
+  double phase = 0.0;
+  for (size_t j = 0; j < n; ++j) {
+    const double f = f0 * std::pow(f1 / f0, static_cast<double>(j) / static_cast<double>(n));
+    phase += 2.0 * M_PI * f / rate;
+    x[j] = 0.3 * std::sin(phase) + 0.15 * std::sin(2.0 * phase) + 0.1 * std::sin(3.0 * phase) +
+           g(rng);
+  }
+  return x;
+}
+
+TEST(PitchTracker, AGlideTooUnsteadyForAnyOneFrameIsVoicedAsARun) {
+  // No frame reaches the confidence that voices a frame alone; the pitch holds together
+  // from frame to frame, so the run voices it, and the backward rule the run's first frames.
+  TrackerSettings s = At(44100.0);
+  s.voicedConfidence = 0.999;
+  const auto x = Glide(180.0, 300.0, 0.8, 0.05, 3);  // almost 9 semitones
+  const auto frames = TrackSound(x, s);
+  ASSERT_GT(frames.size(), 25u);
+  PitchTracker probe(kFrame, [&] { TrackerSettings t = s; t.hop = 1024; return t; }());
+  EXPECT_EQ(probe.runFrames(), 3);  // 60 ms at 23 ms a frame
+  int voiced = 0;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    EXPECT_LT(frames[f].confidence, 0.999);
+    voiced += frames[f].voiced;
+    if (!frames[f].voiced) continue;
+    // The true pitch at the frame's centre.
+    const double t = (static_cast<double>(f) * 1024 + kFrame / 2) / 44100.0;
+    const double truth = 180.0 * std::pow(300.0 / 180.0, t / 0.8);
+    EXPECT_NEAR(Cents(frames[f].hz, truth), 0.0, 50.0) << f;
+  }
+  EXPECT_EQ(voiced, static_cast<int>(frames.size()));
+  // Without runs, the same glide is hardly voiced at all.
+  TrackerSettings noRuns = s;
+  noRuns.runSeconds = 10.0;
+  int voicedWithoutRuns = 0;
+  for (const PitchEstimate& e : TrackSound(x, noRuns)) voicedWithoutRuns += e.voiced;
+  EXPECT_LT(voicedWithoutRuns, voiced / 2);
+}
+
+TEST(PitchTracker, NoiseMakesNoRuns) {
+  // Noise whose frames reach the run's confidence now and then: their candidates scatter,
+  // so no run forms.
+  TrackerSettings s = At(44100.0);
+  s.voicedConfidence = 0.999;
+  std::vector<double> x(44100);
+  std::mt19937 rng(11);
+  std::normal_distribution<double> g(0.0, 0.1);
+  double low = 0.0;
+  for (double& v : x) v = (low += 0.2 * (g(rng) - low));  // dark noise: a one-pole low-pass
+  for (const PitchEstimate& e : TrackSound(x, s)) EXPECT_FALSE(e.voiced) << e.candidateHz;
+  for (const PitchEstimate& e : TrackSound(x, s, 256)) EXPECT_FALSE(e.voiced) << e.candidateHz;
+}
+
+TEST(PitchTracker, ADecayStaysVoicedAndItsFaintTailDoesNot) {
+  // A tone decaying 24 dB over its second, then the same pitch 40 dB below its start (an
+  // echo, the room): the decay is the note, the tail within a second of it is not; a quiet
+  // note that lasts is a note again once the loud one is a second past.
+  const double rate = 44100.0;
+  std::vector<double> x(static_cast<size_t>(3.5 * rate));
+  for (size_t j = 0; j < x.size(); ++j) {
+    const double t = static_cast<double>(j) / rate;
+    const double gain = t < 1.0 ? std::pow(10.0, -24.0 * t / 20.0) : 0.01;
+    x[j] = gain * (0.4 * std::sin(2.0 * M_PI * 220.0 * t) + 0.2 * std::sin(4.0 * M_PI * 220.0 * t));
+  }
+  const auto frames = TrackSound(x, At(rate));
+  for (size_t f = 0; f < frames.size(); ++f) {
+    const double start = static_cast<double>(f) * 1024 / rate;
+    const double end = start + kFrame / rate;
+    if (end < 1.0) {
+      EXPECT_TRUE(frames[f].voiced) << "decay, frame " << f;
+    }
+    // The tail's level is 40 dB under the start, 16 dB under the decay's end: more than 30 dB
+    // under the loudest frame of the last second until about 1.4 s.
+    if (start > 1.0 && end < 1.35) {
+      EXPECT_FALSE(frames[f].voiced) << "tail, frame " << f;
+    }
+    if (start > 2.1) {
+      EXPECT_TRUE(frames[f].voiced) << "lasting quiet note, frame " << f;
+    }
+  }
+}
+
 // --- ExtendVoicingBackward ---------------------------------------------------------------
 
 PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double levelDb = -20.0) {
