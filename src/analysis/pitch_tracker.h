@@ -55,7 +55,7 @@ struct TrackerSettings {
   // Frames this many dB below the loudest frame of the last loudestSeconds are unvoiced: the
   // faint tail of a voice (its echo, the room) and the breath between words repeat the pitch
   // just heard, but are not the voice any more. Instruments' decays stay well within it.
-  double quietBelowLoudestDb = 30.0;
+  double quietBelowLoudestDb = 35.0;
   double loudestSeconds = 1.0;
 };
 

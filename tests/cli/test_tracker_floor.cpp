@@ -242,7 +242,7 @@ TEST(TrackerFloor, RealLowestNotes) {
 
 TEST(TrackerFloor, RealHighestNotes) {
   // Piano C8, A7, F#7 and flute C7: searched at their own periods. The piano's decays fall
-  // fast, under the voicing's level gate (30 dB below the loudest of the last second); the
+  // fast, under the voicing's level gate (35 dB below the loudest of the last second); the
   // octave errors left are onsets (F#7's first frames, the flute's C7 speaking at C5 for
   // its first 60 ms), not the steady note.
   const RealScore s = ScoreReal("real-high.flac");
@@ -258,7 +258,9 @@ TEST(TrackerFloor, RealSpeechAgainstPraat) {
   const int voiced = s.pitched - s.unvoiced;
   EXPECT_GE(voiced, 0.75 * s.pitched) << voiced << " of " << s.pitched << " voiced";
   EXPECT_GE(s.correct, 0.9 * voiced) << s.correct << " of " << voiced;
-  EXPECT_LE(s.falseAlarms, 0.18 * s.silent) << s.falseAlarms << " of " << s.silent;
+  // Praat calls a frame unvoiced under 3 % of the sound's peak; these lines' echo tails
+  // (the same pitch, 35 to 45 dB under the voice) stay voiced here for most of a second.
+  EXPECT_LE(s.falseAlarms, 0.3 * s.silent) << s.falseAlarms << " of " << s.silent;
 }
 
 TEST(TrackerFloor, RealRecordingsLiveWithinAPointOfThePreciseMethod) {
