@@ -27,8 +27,15 @@ struct Plan {
   int inRangeMaxLag = 0;
 };
 
+bool SettingsUsable(const TrackerSettings& s) {
+  // The lags must fit an int: periods up to kLongestFrame samples.
+  return s.sampleRate > 0.0 && s.minHz > 0.0 && s.maxHz > s.minHz && std::isfinite(s.sampleRate) &&
+         std::isfinite(s.maxHz) && s.sampleRate / s.minHz <= kLongestFrame;
+}
+
 Plan PlanSearch(int n, const TrackerSettings& s) {
   Plan p;
+  if (!SettingsUsable(s)) return p;  // no lags: PeriodSearch and the tracker refuse it
   const double rate = s.sampleRate;
   // The longest in-range period, and the longest searched (an octave further).
   const double longest = rate / s.minHz;
@@ -67,10 +74,9 @@ PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
     : settings_(settings),
       frame_(frameLength, PlanSearch(frameLength, settings).minLag,
              PlanSearch(frameLength, settings).frameMaxLag) {
-  const bool settingsOk = settings.sampleRate > 0.0 && settings.minHz > 0.0 &&
-                          settings.maxHz > settings.minHz && std::isfinite(settings.sampleRate) &&
-                          std::isfinite(settings.maxHz);
-  if (frameLength < 64 || !PowerOfTwo(frameLength) || !settingsOk || !frame_.valid()) return;
+  if (frameLength < 64 || !PowerOfTwo(frameLength) || !SettingsUsable(settings) ||
+      !frame_.valid())
+    return;
   const Plan plan = PlanSearch(frameLength, settings);
   if (plan.inRangeMinLag + 2 > plan.inRangeMaxLag) return;
   inRangeMinLag_ = plan.inRangeMinLag;
@@ -84,10 +90,12 @@ PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
   }
   n_ = frameLength;
   const int hop = settings.hop > 0 ? settings.hop : frameLength / 2;
-  runFrames_ = std::max(
-      2, static_cast<int>(std::ceil(settings.runSeconds * settings.sampleRate / hop - 1e-9)));
+  // Both bounded, so that settings of any size give a count that fits (a NaN gives the
+  // lower bound).
+  const double run = std::ceil(settings.runSeconds * settings.sampleRate / hop - 1e-9);
+  runFrames_ = static_cast<int>(run >= 2.0 ? std::min(run, 1e6) : 2.0);
   const double recent = std::ceil(settings.loudestSeconds * settings.sampleRate / hop);
-  recentDb_.assign(static_cast<size_t>(std::clamp(recent, 1.0, 65536.0)), -1e9);
+  recentDb_.assign(static_cast<size_t>(recent >= 1.0 ? std::min(recent, 65536.0) : 1.0), -1e9);
   valid_ = true;
 }
 
