@@ -38,10 +38,11 @@ struct TrackerSettings {
   double maxHz = 4186.0;  // highest pitch searched: C8
   // A frame is voiced when its confidence reaches this...
   double voicedConfidence = 0.85;
-  // ...or reaches this lower one while its pitch stays within a semitone of the previous
-  // frame's voiced pitch (continuationSemitones).
+  // ...or reaches this lower one while its pitch stays within continuationSemitones of the
+  // previous frame's voiced pitch: a semitone and a half, as far as a voice glides in a hop
+  // of 23 ms.
   double continuedConfidence = 0.50;
-  double continuationSemitones = 1.0;
+  double continuationSemitones = 1.5;
   // ...or ends a run of frames, lasting this long, each reaching continuedConfidence with
   // its pitch within continuationSemitones of the frame before: a voice whose every frame
   // is a little unsteady (a glide, creak, breath) is still a voice when its pitch holds

@@ -456,7 +456,8 @@ PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double l
 }
 
 TEST(ExtendVoicingBackward, GrowsStretchesBackwardsWhileThePitchLeadsIn) {
-  const TrackerSettings s;  // continued 0.5, one semitone, silence -70 dB
+  TrackerSettings s;  // continued 0.5, silence -70 dB
+  s.continuationSemitones = 1.0;
   std::vector<PitchEstimate> frames = {
       Frame(false, 300.0, 0.9),          // 0: a semitone's distance is broken at 1
       Frame(false, 440.0, 0.3),          // 1: too little confidence: the chain stops here
