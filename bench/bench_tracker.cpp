@@ -53,6 +53,21 @@ void BM_TrackerTone(benchmark::State& state) {
 }
 BENCHMARK(BM_TrackerTone)->Arg(82)->Arg(220)->Arg(1046);
 
+// The lowest notes: the frame with the 2048 samples before it, which the tracker searches
+// on a 4096-sample frame when the frame's own answer is doubtful (Arg: the pitch in Hz).
+void BM_TrackerLowNote(benchmark::State& state) {
+  TrackerSettings settings;
+  settings.sampleRate = kRate;
+  PitchTracker tracker(kFrame, settings);
+  const double hz = static_cast<double>(state.range(0));
+  std::vector<double> x(static_cast<size_t>(kFrame + tracker.historyLength()));
+  for (size_t j = 0; j < x.size(); ++j)
+    for (int h = 1; h <= 8; ++h)
+      x[j] += 0.3 / h * std::sin(kTwoPiHere * hz * h * static_cast<double>(j) / kRate);
+  for (auto _ : state) benchmark::DoNotOptimize(tracker.Analyze(std::span<const double>(x)));
+}
+BENCHMARK(BM_TrackerLowNote)->Arg(28)->Arg(41)->Arg(100);
+
 void BM_TrackerNoise(benchmark::State& state) {
   TrackerSettings settings;
   settings.sampleRate = kRate;

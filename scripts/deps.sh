@@ -21,6 +21,7 @@ packages=(
   hyperfine                        # side-by-side timing in scripts/corpus/speed.sh
   fluidsynth timgm6mb-soundfont musescore-general-soundfont-small  # tracker corpus:
   espeak-ng python3                #   instruments, voices (scripts/corpus/make_corpus.py)
+  sndfile-programs                 # real-recording sets (make_real_set.py; npm from Node.js)
   libpulse-dev                     # the sound devices: the sound server's asynchronous client API
   pulseaudio pulseaudio-utils      # private null-sink sound server for the device tests
   pavucontrol                      # the volume control the two volume buttons start

@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Scores pitch trackers on a corpus made by make_corpus.py.
 
-    score.py SETDIR --cli PATH [--methods precise,window,aubio,live,live-hop] [--frame 2048]
-             [--hop 1024]
+    score.py SETDIR --cli PATH [--methods precise,window,yin,yinfft,praat,live,live-hop]
+             [--frame 2048] [--hop 1024]
 
-For every file of SETDIR/manifest.json, runs
+For every file of SETDIR/manifest.json (make_corpus.py's sets or make_real_set.py's), runs
   precise  tonamira-cli analyze FILE --method precise --frame F --hop H
   window   tonamira-cli analyze FILE --method window --frame F --hop H
-  aubio    aubiopitch -i FILE -p yinfft -B F -H H
+  yinfft   aubiopitch -i FILE -p yinfft -B F -H H (also called "aubio")
+  yin      aubiopitch -i FILE -p yin -B F -H H
+  praat    Praat's To Pitch (ac), time step H, over the tracker's default range 27.5..4186 Hz
   live     tonamira-cli analyze FILE --method live (the live trace's own frame and hop: the
            precise tracker's frame, a hop of 5 to 10 ms, 256 sample frames at 44100 Hz)
   live-hop tonamira-cli analyze FILE --method live --frame F --hop H (the live voicing on
@@ -15,10 +17,14 @@ For every file of SETDIR/manifest.json, runs
 and compares each frame with the truth:
   - a frame of a pitched file is scored when it lies wholly inside one stretch of known
     pitch; its true pitch is the mean over the frame of the (linear in cents) truth;
-  - every frame of an unvoiced file is scored.
+  - every frame of an unvoiced file is scored;
+  - a frame of a pitched file that lies wholly inside one of its "unvoiced" stretches (speech,
+    where Praat's track has no pitch) is scored as a frame without pitch, in the group
+    "unvoiced_group".
 For pitched frames it counts: within 50 cents of the truth; an octave error (within 50 cents
 of one, two or three octaves above or below); any other pitch; no pitch reported (unvoiced).
-For unvoiced files: the frames reported unvoiced.
+For unvoiced files and stretches: the frames reported unvoiced (on speech, 100 minus that is
+the false alarm rate; 100 minus the pitched frames' unvoiced share is the voicing recall).
 
 aubiopitch prints, for its n-th hop, the time n * H / rate; its analysis buffer then holds
 the F samples ending at (n + 1) * H, so its frame starts at that time minus (F - H) / rate.
@@ -53,11 +59,52 @@ def frame_length(method, frame, rate):
     return precise_frame_length(rate) if method == "live" else frame
 
 
+PRAAT_SCRIPT = """form Pitch track
+  sentence In
+  real Step
+endform
+Read from file: in$
+To Pitch (ac): step, 27.5, 15, "no", 0.03, 0.45, 0.01, 0.35, 0.14, 4186
+n = Get number of frames
+writeInfo: ""
+for i to n
+  t = Get time from frame number: i
+  f = Get value in frame: i, "Hertz"
+  appendInfoLine: fixed$ (t, 5), " ", f
+endfor
+"""
+
+
+def run_praat(path, frame, hop, rate):
+    import tempfile
+    with tempfile.NamedTemporaryFile("w", suffix=".praat", delete=False) as f:
+        f.write(PRAAT_SCRIPT)
+        script = f.name
+    try:
+        out = subprocess.run(["praat", "--run", script, os.path.abspath(path),
+                              str(hop / rate)], check=True, capture_output=True,
+                             text=True).stdout
+    finally:
+        os.unlink(script)
+    rows = []
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) != 2:
+            continue
+        t = float(parts[0])
+        hz = None if parts[1] == "--undefined--" else float(parts[1])
+        rows.append((t - frame / (2.0 * rate), hz))
+    return rows
+
+
 def run_method(method, cli, path, frame, hop):
     """[(frame start in seconds, hz or None), ...]"""
     rate = file_rate(path)
-    if method == "aubio":
-        out = subprocess.run(["aubiopitch", "-i", path, "-p", "yinfft", "-B", str(frame),
+    if method == "praat":
+        return run_praat(path, frame, hop, rate)
+    if method in ("aubio", "yinfft", "yin"):
+        algorithm = "yin" if method == "yin" else "yinfft"
+        out = subprocess.run(["aubiopitch", "-i", path, "-p", algorithm, "-B", str(frame),
                               "-H", str(hop)], check=True, capture_output=True, text=True).stdout
         rows = []
         for line in out.splitlines():
@@ -115,12 +162,17 @@ def score_file(entry, setdir, method, cli, frame, hop):
         for _, hz in rows:
             counts["frames"] += 1
             counts["unvoiced"] += hz is None
-        return entry["group"], entry["kind"], counts
+        return [(entry["group"], entry["kind"], counts)]
     spans = spans_of(entry["segments"])
+    quiet = spans_of([[t0, t1, 0, 0] for t0, t1 in entry.get("unvoiced", [])])
+    silent = {"frames": 0, "correct": 0, "octave": 0, "other": 0, "unvoiced": 0}
     for start, hz in rows:
         end = start + length
         span = next((s for s in spans if s[0] <= start + 1e-9 and end <= s[1] + 1e-9), None)
         if span is None:
+            if any(q[0] <= start + 1e-9 and end <= q[1] + 1e-9 for q in quiet):
+                silent["frames"] += 1
+                silent["unvoiced"] += hz is None
             continue
         counts["frames"] += 1
         if hz is None:
@@ -133,7 +185,10 @@ def score_file(entry, setdir, method, cli, frame, hop):
             counts["octave"] += 1
         else:
             counts["other"] += 1
-    return entry["group"], entry["kind"], counts
+    results = [(entry["group"], entry["kind"], counts)]
+    if "unvoiced" in entry:
+        results.append((entry["unvoiced_group"], "unvoiced", silent))
+    return results
 
 
 def pct(a, b):
@@ -156,16 +211,18 @@ def main():
             results = list(pool.map(lambda e: score_file(e, args.setdir, method, args.cli,
                                                          args.frame, args.hop),
                                     manifest["files"]))
-        for group, kind, counts in results:
-            g = groups.setdefault((kind, group), {k: 0 for k in counts})
-            for k, v in counts.items():
-                g[k] += v
+        for result in results:
+            for group, kind, counts in result:
+                g = groups.setdefault((kind, group), {k: 0 for k in counts})
+                for k, v in counts.items():
+                    g[k] += v
         layout = ("the live trace's frame and hop" if method == "live"
                   else f"frame {args.frame}, hop {args.hop}")
         print(f"\n### {method} ({os.path.basename(os.path.normpath(args.setdir))} set, "
               f"{layout})\n")
-        print("| group | frames | within 50 c % | octave err % | other err % | unvoiced % |")
-        print("|---|---:|---:|---:|---:|---:|")
+        print("| group | frames | within 50 c % | octave err % | other err % | unvoiced % "
+              "| within 50 c where voiced % |")
+        print("|---|---:|---:|---:|---:|---:|---:|")
         total = {k: 0 for k in ("frames", "correct", "octave", "other", "unvoiced")}
         for (kind, group), c in groups.items():
             if kind != "pitched":
@@ -174,11 +231,13 @@ def main():
                 total[k] += c[k]
             print(f"| {group} | {c['frames']} | {pct(c['correct'], c['frames'])} | "
                   f"{pct(c['octave'], c['frames'])} | {pct(c['other'], c['frames'])} | "
-                  f"{pct(c['unvoiced'], c['frames'])} |")
+                  f"{pct(c['unvoiced'], c['frames'])} | "
+                  f"{pct(c['correct'], c['frames'] - c['unvoiced'])} |")
         c = total
         print(f"| **all pitched** | {c['frames']} | **{pct(c['correct'], c['frames'])}** | "
               f"**{pct(c['octave'], c['frames'])}** | {pct(c['other'], c['frames'])} | "
-              f"{pct(c['unvoiced'], c['frames'])} |")
+              f"{pct(c['unvoiced'], c['frames'])} | "
+              f"{pct(c['correct'], c['frames'] - c['unvoiced'])} |")
         print("\n| no pitch | frames | reported unvoiced % |")
         print("|---|---:|---:|")
         utotal = [0, 0]

@@ -43,8 +43,17 @@ int32_t LiveHop(double sampleRate) {
   return hop;
 }
 
+namespace {
+// The tracker's settings with the hop its frames come at.
+TrackerSettings AtHop(const LiveTrackerSettings& s) {
+  TrackerSettings t = s.tracker;
+  t.hop = s.hop != 0 ? s.hop : LiveHop(t.sampleRate);
+  return t;
+}
+}  // namespace
+
 LivePitchTracker::LivePitchTracker(const LiveTrackerSettings& settings)
-    : tracker_(FrameLengthFor(settings), settings.tracker),
+    : tracker_(FrameLengthFor(settings), AtHop(settings)),
       settings_(settings.tracker),
       rate_(settings.tracker.sampleRate) {
   if (!tracker_.valid()) return;
@@ -53,9 +62,10 @@ LivePitchTracker::LivePitchTracker(const LiveTrackerSettings& settings)
       settings.lookAhead > kMaxLookAhead)
     return;
   n_ = tracker_.frameLength();
+  history_ = tracker_.historyLength();
   hop_ = hop;
   lookAhead_ = settings.lookAhead;
-  buffer_.resize(kBufferFrames * static_cast<size_t>(n_));
+  buffer_.resize(kBufferFrames * static_cast<size_t>(n_ + history_));
   ring_.resize(static_cast<size_t>(lookAhead_) + 1);
 }
 
@@ -73,9 +83,10 @@ void LivePitchTracker::PushSamples(std::span<const Sample> samples, std::vector<
   size_t done = 0;
   while (done < samples.size()) {
     if (filled_ == buffer_.size()) {
-      // Full: keep from the next frame's start on (less than a frame, as a frame that fits
-      // is analysed before more samples come in).
-      const auto start = static_cast<size_t>(next_ * hop_ - base_);
+      // Full: keep from the next frame's history on (less than a frame and its history, as
+      // a frame that fits is analysed before more samples come in).
+      const auto start = static_cast<size_t>(
+          std::max<int64_t>(0, next_ * hop_ - history_ - base_));
       std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(start), buffer_.end(),
                 buffer_.begin());
       filled_ -= start;
@@ -97,7 +108,10 @@ void LivePitchTracker::AnalyseReadyFrames(std::vector<LivePoint>& out) {
     if (start + n_ > static_cast<int64_t>(filled_)) return;
     const int64_t frame = next_++;
     Slot& slot = SlotOf(frame);
-    slot.estimate = tracker_.Analyze(buffer_.data() + start);
+    // The history the offline method gives the same frame: as much as the stream has.
+    const int64_t before = std::min<int64_t>(history_, frame * hop_);
+    slot.estimate = tracker_.Analyze(std::span<const double>(
+        buffer_.data() + (start - before), static_cast<size_t>(before + n_)));
     slot.open = !slot.estimate.voiced && lookAhead_ > 0;
     out.push_back(PointOf(frame));
     Decide(frame, out);

@@ -101,10 +101,12 @@ class LivePitchTracker {
   TrackerSettings settings_;
   double rate_ = 0.0;
   int32_t n_ = 0;
+  int32_t history_ = 0;  // samples before a frame that the tracker reads (historyLength)
   int32_t hop_ = 0;
   int32_t lookAhead_ = 0;
 
-  // Samples from the next frame's start on; buffer_[0] is sample frame base_ of the stream.
+  // Samples from the next frame's history on; buffer_[0] is sample frame base_ of the
+  // stream.
   std::vector<double> buffer_;
   size_t filled_ = 0;  // samples held in buffer_
   int64_t base_ = 0;

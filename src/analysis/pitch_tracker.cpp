@@ -2,338 +2,179 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-
-#include "analysis/rounding.h"
-#include "analysis/vector_clones.h"
 
 namespace tonamira {
 namespace {
 
-// A dip of d' can be the period when it comes within this much of the deepest dip in the
-// lag range. Subharmonic dips (two, three periods) are about as deep as the period's own, so
-// the earliest dip near the deepest is the period. The margin is wide enough for the first
-// frames of a note, whose changing waveform makes the dips at one, two and three periods
-// differ by a tenth or more.
-constexpr double kDipMargin = 0.15;
-// Half-width, in lags, of the neighbourhood searched for the dip at a multiple of a period.
-constexpr int kMultipleReach = 2;
-// A candidate period is an octave too high (half the true period, the fundamental being
-// weak) when the dips at its odd multiples are clearly shallower than those at its even
-// multiples, which are the true period's: the odd ones' mean exceeds this many times the
-// even ones' mean plus the floor below.
-constexpr double kOddEvenRatio = 3.0;
-constexpr double kOddEvenFloor = 0.01;
-// Refinement at a multiple of the period is kept only when it agrees with the period found
-// at the period itself to within this many samples.
-constexpr double kRefineAgreement = 0.5;
 // Lowest level reported, in dB: digital silence has no logarithm.
 constexpr double kFloorDb = -120.0;
+// The searches reach this far past the range asked for (a factor in pitch, an octave): a
+// pitch just outside the range is then found at its own period and reported out of range,
+// where a search that stopped at the range would settle on its octave inside it.
+constexpr double kReachBeyondRange = 2.0;
+// The longest frame used for the lowest pitches.
+constexpr int kLongestFrame = 65536;
 
 bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-// out[0] = 0 and out[j + 1] = v[0] + ... + v[j] for j < count. A single running sum waits
-// on each addition in turn; four quarters summed side by side and then offset keep four
-// additions in flight.
-void PrefixSums(const double* v, size_t count, double* out) {
-  const size_t q = count / 4;
-  double acc[4] = {0.0, 0.0, 0.0, 0.0};
-  out[0] = 0.0;
-  for (size_t i = 0; i < q; ++i)
-    for (size_t b = 0; b < 4; ++b) {
-      acc[b] += v[b * q + i];
-      out[b * q + i + 1] = acc[b];
-    }
-  double offset = 0.0;
-  for (size_t b = 1; b < 4; ++b) {
-    offset += acc[b - 1];
-    for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
-  }
-  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + v[j];
+// The lag ranges of the two searches.
+struct Plan {
+  int minLag = 0;        // highest pitch searched, with the reach beyond maxHz
+  int frameMaxLag = 0;   // the frame's own search
+  int longFrame = 0;     // 0: no longer frame
+  int longMaxLag = 0;
+  int inRangeMinLag = 0;  // the range asked for, in whole lags
+  int inRangeMaxLag = 0;
+};
+
+bool SettingsUsable(const TrackerSettings& s) {
+  // The lags must fit an int: periods up to kLongestFrame samples.
+  return s.sampleRate > 0.0 && s.minHz > 0.0 && s.maxHz > s.minHz && std::isfinite(s.sampleRate) &&
+         std::isfinite(s.maxHz) && s.sampleRate / s.minHz <= kLongestFrame;
 }
 
-// cmnd[tau] = diff[tau] * tau / cmnd[tau] for tau = 1 .. lags, where cmnd holds the running
-// sums on entry; 1 where a running sum is 0 (nothing but silence so far). Four lags at a
-// time: the divisions are the slowest part of the loop.
-typedef double Lanes __attribute__((vector_size(32)));
-typedef long long LaneMask __attribute__((vector_size(32)));
-
-TONAMIRA_VECTOR_CLONES void NormalizeByRunningMean(
-    const double* diff, double* cmnd, size_t lags) {
-  size_t tau = 1;
-  const Lanes ones = {1.0, 1.0, 1.0, 1.0};
-  const Lanes zeros = {0.0, 0.0, 0.0, 0.0};
-  for (; tau + 3 <= lags; tau += 4) {
-    Lanes running, d;
-    std::memcpy(&running, cmnd + tau, sizeof running);
-    std::memcpy(&d, diff + tau, sizeof d);
-    const double t = static_cast<double>(tau);
-    const Lanes lag = {t, t + 1.0, t + 2.0, t + 3.0};
-    const LaneMask positive = running > zeros;
-    const Lanes safe = positive ? running : ones;
-    const Lanes ratio = d * lag / safe;
-    const Lanes result = positive ? ratio : ones;
-    std::memcpy(cmnd + tau, &result, sizeof result);
-  }
-  for (; tau <= lags; ++tau) {
-    const double running = cmnd[tau];
-    cmnd[tau] = running > 0.0 ? diff[tau] * static_cast<double>(tau) / running : 1.0;
-  }
-}
-
-// The same over the squares of x.
-void PrefixSumsOfSquares(const double* x, size_t count, double* out) {
-  const size_t q = count / 4;
-  double acc[4] = {0.0, 0.0, 0.0, 0.0};
-  out[0] = 0.0;
-  for (size_t i = 0; i < q; ++i)
-    for (size_t b = 0; b < 4; ++b) {
-      const double v = x[b * q + i];
-      acc[b] += v * v;
-      out[b * q + i + 1] = acc[b];
-    }
-  double offset = 0.0;
-  for (size_t b = 1; b < 4; ++b) {
-    offset += acc[b - 1];
-    for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
-  }
-  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + x[j] * x[j];
-}
-
-// Offset of the vertex of the parabola through (-1, y0), (0, y1), (1, y2), within [-1, 1];
-// 0 when the three points do not open upwards.
-double ParabolaVertex(double y0, double y1, double y2) {
-  const double curvature = y0 - 2.0 * y1 + y2;
-  if (!(curvature > 0.0)) return 0.0;
-  return std::clamp(0.5 * (y0 - y2) / curvature, -1.0, 1.0);
+Plan PlanSearch(int n, const TrackerSettings& s) {
+  Plan p;
+  if (!SettingsUsable(s)) return p;  // no lags: PeriodSearch and the tracker refuse it
+  const double rate = s.sampleRate;
+  // The longest in-range period, and the longest searched (an octave further).
+  const double longest = rate / s.minHz;
+  const int wanted = static_cast<int>(std::ceil(kReachBeyondRange * longest));
+  p.minLag = std::max(2, static_cast<int>(std::floor(rate / (kReachBeyondRange * s.maxHz))));
+  // The frame's own search: up to two periods of kFrameFloorHz in the frame, and half the
+  // frame at most (the integration window is the rest of it).
+  p.frameMaxLag = std::min({n / 2, static_cast<int>(std::ceil(rate / kFrameFloorHz)), wanted});
+  p.inRangeMinLag = std::max(2, static_cast<int>(std::floor(rate / s.maxHz)));
+  p.inRangeMaxLag = std::min(static_cast<int>(std::ceil(longest)), p.frameMaxLag);
+  if (wanted <= p.frameMaxLag) return p;
+  // The longer frame: twice the frame at least, and two in-range periods of minHz; its
+  // integration window holds the longest in-range period, the rest is lags.
+  int length = 2 * n;
+  while (length < kLongestFrame && length < 2.0 * longest) length *= 2;
+  const int maxLag = std::min(wanted, length - static_cast<int>(std::ceil(longest)));
+  if (maxLag <= p.frameMaxLag || length > kLongestFrame) return p;
+  p.longFrame = length;
+  p.longMaxLag = maxLag;
+  p.inRangeMaxLag = std::min(static_cast<int>(std::ceil(longest)), p.longMaxLag);
+  return p;
 }
 
 }  // namespace
 
 int32_t PreciseFrameLength(uint32_t sampleRate) {
-  // The lowest pitch needs a lag of rate / minHz samples, which the tracker searches up to
-  // half the frame.
-  const double needed = 2.0 * static_cast<double>(sampleRate) / TrackerSettings{}.minHz;
+  // The frame's own search needs a lag of rate / kFrameFloorHz samples, which it searches up
+  // to half the frame.
+  const double needed = 2.0 * static_cast<double>(sampleRate) / kFrameFloorHz;
   for (int32_t n = 256; n < 2048; n *= 2)
     if (static_cast<double>(n) >= needed) return n;
   return 2048;
 }
 
 PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
-    : settings_(settings), fft_(PowerOfTwo(frameLength) ? frameLength : 0) {
-  const bool settingsOk = settings.sampleRate > 0.0 && settings.minHz > 0.0 &&
-                          settings.maxHz > settings.minHz && std::isfinite(settings.sampleRate) &&
-                          std::isfinite(settings.maxHz);
-  if (frameLength < 64 || !fft_.valid() || !settingsOk) return;
+    : settings_(settings),
+      frame_(frameLength, PlanSearch(frameLength, settings).minLag,
+             PlanSearch(frameLength, settings).frameMaxLag) {
+  if (frameLength < 64 || !PowerOfTwo(frameLength) || !SettingsUsable(settings) ||
+      !frame_.valid())
+    return;
+  const Plan plan = PlanSearch(frameLength, settings);
+  if (plan.inRangeMinLag + 2 > plan.inRangeMaxLag) return;
+  inRangeMinLag_ = plan.inRangeMinLag;
+  // The longest in-range period with the range's tolerance, in whole lags.
+  inRangeMaxLag_ = static_cast<int>(
+      std::ceil(settings.sampleRate / settings.minHz * std::exp2(kRangeToleranceCents / 1200.0)));
+  if (plan.longFrame > 0) {
+    long_.emplace(plan.longFrame, plan.minLag, plan.longMaxLag);
+    if (!long_->valid()) return;
+    history_ = plan.longFrame - frameLength;
+  }
   n_ = frameLength;
-  maxLag_ = std::min(static_cast<int>(std::ceil(settings.sampleRate / settings.minHz)), n_ / 2);
-  minLag_ = std::max(2, static_cast<int>(std::floor(settings.sampleRate / settings.maxHz)));
-  if (minLag_ + 2 > maxLag_) return;
-  window_ = n_ - maxLag_;
-  energy_.resize(static_cast<size_t>(n_) + 1);
-  frame_.assign(static_cast<size_t>(n_), 0.0f);
-  padded_.assign(static_cast<size_t>(n_), 0.0f);
-  const auto bins = static_cast<size_t>(n_ / 2 + 1);
-  specARe_.resize(bins);
-  specAIm_.resize(bins);
-  specBRe_.resize(bins);
-  specBIm_.resize(bins);
-  corr_.resize(static_cast<size_t>(n_));
-  diff_.resize(static_cast<size_t>(maxLag_) + 1);
-  cmnd_.resize(static_cast<size_t>(maxLag_) + 1);
+  const int hop = settings.hop > 0 ? settings.hop : frameLength / 2;
+  // Both bounded, so that settings of any size give a count that fits (a NaN gives the
+  // lower bound).
+  const double run = std::ceil(settings.runSeconds * settings.sampleRate / hop - 1e-9);
+  runFrames_ = static_cast<int>(run >= 2.0 ? std::min(run, 1e6) : 2.0);
+  const double recent = std::ceil(settings.loudestSeconds * settings.sampleRate / hop);
+  recentDb_.assign(static_cast<size_t>(recent >= 1.0 ? std::min(recent, 65536.0) : 1.0), -1e9);
   valid_ = true;
 }
 
-void PitchTracker::DifferenceFunction(const double* x) {
-  const auto n = static_cast<size_t>(n_);
-  const auto w = static_cast<size_t>(window_);
-  const auto lags = static_cast<size_t>(maxLag_);
-  PrefixSumsOfSquares(x, n, energy_.data());
-
-  // c(tau) = sum over j < W of x[j] x[j + tau]: the correlation of the first W samples with
-  // the whole frame. With W + maxLag = n the circular correlation does not wrap for the
-  // lags used.
-  // In single precision: the correlation comes out to about seven digits of the energy,
-  // ample for choosing a period; the period itself is refined from the samples.
-  for (size_t j = 0; j < n; ++j) frame_[j] = static_cast<float>(x[j]);
-  std::copy(frame_.begin(), frame_.begin() + static_cast<std::ptrdiff_t>(w), padded_.begin());
-  fft_.Forward(padded_.data(), specARe_.data(), specAIm_.data());
-  fft_.Forward(frame_.data(), specBRe_.data(), specBIm_.data());
-  for (size_t k = 0; k < specARe_.size(); ++k) {
-    const float ar = specARe_[k], ai = specAIm_[k];
-    const float br = specBRe_[k], bi = specBIm_[k];
-    specARe_[k] = ar * br + ai * bi;  // conj(A) B
-    specAIm_[k] = ar * bi - ai * br;
-  }
-  fft_.Inverse(specARe_.data(), specAIm_.data(), corr_.data());
-
-  // d(tau) = sum over j < W of (x[j] - x[j + tau])^2, expanded into the two windows'
-  // energies and the correlation (rounding can take a perfect repetition a hair below 0).
-  const double head = energy_[w];
-  diff_[0] = 0.0;
-  for (size_t tau = 1; tau <= lags; ++tau)
-    diff_[tau] = std::max(0.0, head + (energy_[tau + w] - energy_[tau]) - 2.0 * static_cast<double>(corr_[tau]));
-  // d'(tau) = d(tau) / (mean of d(1) .. d(tau)); the running sums go into cmnd_ first.
-  PrefixSums(diff_.data() + 1, lags, cmnd_.data());
-  cmnd_[0] = 1.0;
-  NormalizeByRunningMean(diff_.data(), cmnd_.data(), lags);
+bool PitchTracker::InRange(double hz) const {
+  const double tolerance = std::exp2(kRangeToleranceCents / 1200.0);
+  return hz >= settings_.minHz / tolerance && hz <= settings_.maxHz * tolerance;
 }
 
-double PitchTracker::DipNear(int lag) const {
-  double best = cmnd_[static_cast<size_t>(std::min(lag, maxLag_))];
-  for (int t = std::max(1, lag - kMultipleReach); t <= std::min(maxLag_, lag + kMultipleReach); ++t)
-    best = std::min(best, cmnd_[static_cast<size_t>(t)]);
-  return best;
-}
-
-int PitchTracker::BottomNear(int lag) const {
-  int best = std::min(lag, maxLag_);
-  for (int t = std::max(1, lag - kMultipleReach); t <= std::min(maxLag_, lag + kMultipleReach); ++t)
-    if (cmnd_[static_cast<size_t>(t)] < cmnd_[static_cast<size_t>(best)]) best = t;
-  return best;
-}
-
-int PitchTracker::ChoosePeriod() const {
-  auto at = [&](int t) { return cmnd_[static_cast<size_t>(t)]; };
-  double deepest = at(minLag_);
-  for (int tau = minLag_; tau <= maxLag_; ++tau) deepest = std::min(deepest, at(tau));
-  const double accept = deepest + kDipMargin;
-
-  // The first dip near the deepest whose double (when it is in range) is a dip too: the
-  // repetition of a period repeats, a formant's ringing does not.
-  int chosen = -1;
-  for (int tau = minLag_; tau <= maxLag_; ++tau) {
-    if (at(tau) > accept) continue;
-    while (tau < maxLag_ && at(tau + 1) <= at(tau)) ++tau;
-    if (2 * tau > maxLag_ || DipNear(2 * tau) <= accept) {
-      chosen = tau;
-      break;
-    }
-  }
-  if (chosen < 0) {
-    chosen = minLag_;
-    for (int tau = minLag_; tau <= maxLag_; ++tau)
-      if (at(tau) < at(chosen)) chosen = tau;
-  }
-
-  // Octave corrections, when at least two odd and two even multiples fit the lag range: while the odd multiples of the candidate are clearly shallower than
-  // its even ones, the true period is twice as long.
-  while (4 * chosen <= maxLag_) {
-    // The multiples of the period between lags, so the far ones do not drift off their dips.
-    const double period =
-        chosen > 1 && chosen < maxLag_
-            ? chosen + ParabolaVertex(at(chosen - 1), at(chosen), at(chosen + 1))
-            : chosen;
-    double odd = 0.0, even = 0.0;
-    int oddCount = 0, evenCount = 0;
-    for (int k = 1; RoundInt(k * period) <= maxLag_; ++k) {
-      const double depth = k == 1 ? at(chosen) : DipNear(RoundInt(k * period));
-      if (k % 2) {
-        odd += depth;
-        ++oddCount;
-      } else {
-        even += depth;
-        ++evenCount;
-      }
-    }
-    odd /= oddCount;
-    even /= evenCount;
-    if (odd <= kOddEvenRatio * even + kOddEvenFloor) break;
-    const int doubled = BottomNear(RoundInt(2 * period));
-    if (doubled <= chosen) break;
-    chosen = doubled;
-  }
-  return chosen;
-}
-
-void PitchTracker::ExactDifferences(int lag, double out[3]) const {
-  // Four running sums per lag: one sum would wait on every addition in turn.
-  const double* x = x_;
-  const auto w = static_cast<size_t>(window_);
-  const auto t = static_cast<size_t>(lag);
-  double sums[3][4] = {};
-  size_t j = 0;
-  for (; j + 4 <= w; j += 4)
-    for (size_t i = 0; i < 4; ++i)
-      for (size_t d = 0; d < 3; ++d) {
-        const double e = x[j + i] - x[j + i + t - 1 + d];
-        sums[d][i] += e * e;
-      }
-  for (size_t d = 0; d < 3; ++d) {
-    double total = (sums[d][0] + sums[d][1]) + (sums[d][2] + sums[d][3]);
-    for (size_t k = j; k < w; ++k) {
-      const double e = x[k] - x[k + t - 1 + d];
-      total += e * e;
-    }
-    out[d] = total;
-  }
-}
-
-double PitchTracker::RefinePeriod(int lag) const {
-  auto at = [&](int t) { return diff_[static_cast<size_t>(t)]; };
-  auto vertexAt = [&](int t) {
-    if (t <= 1 || t >= maxLag_) return static_cast<double>(t);
-    return t + ParabolaVertex(at(t - 1), at(t), at(t + 1));
-  };
-  auto exactVertexAt = [&](int t) {
-    if (t <= 1 || t >= maxLag_) return static_cast<double>(t);
-    double d[3];
-    ExactDifferences(t, d);
-    return t + ParabolaVertex(d[0], d[1], d[2]);
-  };
-  const double base = vertexAt(lag);
-  // The dip at k periods lies k times further out; the same error of the parabola there is
-  // k times smaller in the period. The multiple is found on the transform's differences,
-  // and its parabola drawn through differences summed from the samples.
-  for (int k = maxLag_ / std::max(lag, 1); k >= 2; --k) {
-    int t = RoundInt(k * base);
-    if (t - 1 < 1 || t + 1 > maxLag_) continue;
-    if (at(t - 1) < at(t) && t - 2 >= 1) --t;
-    else if (at(t + 1) < at(t) && t + 2 <= maxLag_) ++t;
-    if (t - 1 < 1 || t + 1 > maxLag_) continue;
-    if (std::abs(vertexAt(t) / k - base) > kRefineAgreement) continue;
-    return exactVertexAt(t) / k;
-  }
-  return exactVertexAt(lag);
-}
-
-double PitchTracker::Confidence(int lag) const {
-  const int t = std::clamp(lag, 1, maxLag_);
-  const auto w = static_cast<size_t>(window_);
-  const auto tt = static_cast<size_t>(t);
-  const double energies = energy_[w] + (energy_[tt + w] - energy_[tt]);
-  if (!(energies > 0.0)) return 0.0;
-  // MPM's clarity: the correlation at the period against the two windows' energies. Dark
-  // noise (brown, rumble) keeps it high at every short lag, because it barely changes within
-  // one lag; YIN's cumulative-mean normalisation sees through that (its d' stays near or
-  // above 1 for noise of any colour), so the lower of the two is taken.
-  const double clarity = 1.0 - diff_[tt] / energies;
-  const double aperiodicity = cmnd_[tt];
-  return std::clamp(std::min(clarity, 1.0 - aperiodicity), 0.0, 1.0);
-}
-
-PitchEstimate PitchTracker::Analyze(const double* frame) {
+PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   PitchEstimate estimate;
-  if (!valid_) return estimate;
-  x_ = frame;
-  DifferenceFunction(frame);
-  const double meanSquare = energy_[static_cast<size_t>(n_)] / n_;
+  if (!valid_ || samples.size() < static_cast<size_t>(n_)) return estimate;
+  const double* frame = samples.data() + (samples.size() - static_cast<size_t>(n_));
+  frame_.Analyze(frame);
+  const double meanSquare = frame_.MeanSquare();
   estimate.levelDb =
       meanSquare > 0.0 ? std::max(kFloorDb, 10.0 * std::log10(meanSquare)) : kFloorDb;
+  recentDb_[recentNext_] = estimate.levelDb;
+  recentNext_ = (recentNext_ + 1) % recentDb_.size();
+  const double loudest = *std::max_element(recentDb_.begin(), recentDb_.end());
+  const bool loudEnough = estimate.levelDb >= settings_.silenceDb &&
+                          estimate.levelDb >= loudest - settings_.quietBelowLoudestDb;
+  estimate.audible = loudEnough;
 
-  const int lag = ChoosePeriod();
-  const double period = RefinePeriod(lag);
-  estimate.confidence = Confidence(lag);
-  const double hz = settings_.sampleRate / period;
-
-  bool voiced = estimate.levelDb >= settings_.silenceDb;
-  if (voiced) {
-    const bool continues =
-        previousHz_ > 0.0 &&
-        std::abs(12.0 * std::log2(hz / previousHz_)) <= settings_.continuationSemitones;
-    voiced = estimate.confidence >= settings_.voicedConfidence ||
-             (continues && estimate.confidence >= settings_.continuedConfidence);
+  const PeriodSearch* search = &frame_;
+  int lag = frame_.ChoosePeriod();
+  double confidence = frame_.Confidence(lag);
+  // A period shorter than the range's is taken as what it is (a pitch above the range)
+  // only when it is clear; an unsettled frame (an onset's transient, a breath) whose best
+  // dip happens to lie there is searched again within the range.
+  if (lag < inRangeMinLag_ && confidence < settings_.continuedConfidence) {
+    lag = frame_.ChoosePeriod(inRangeMinLag_);
+    confidence = frame_.Confidence(lag);
   }
+  // The longer frame, when the frame's answer may be a harmonic of a period longer than it
+  // holds: its confidence is low, or its double lies past the frame's lags, so the dip
+  // there that would confirm it (or show the period twice as long) cannot be seen.
+  const bool doubtful =
+      confidence < settings_.voicedConfidence || 2 * lag > frame_.maxLag();
+  if (long_ && loudEnough && doubtful &&
+      samples.size() >= static_cast<size_t>(long_->frameLength())) {
+    long_->Analyze(samples.data() + (samples.size() - static_cast<size_t>(long_->frameLength())));
+    const int longLag = long_->ChoosePeriod();
+    // Taken only for a period the frame cannot see, with a higher confidence than the
+    // frame's own; and when the frame's period was confident, only when the longer frame
+    // finds no dip there nearly as deep (by the margin the choice of the period allows the
+    // first dip): otherwise that period stands, as the earlier of two dips about as deep
+    // (the longer period being its double, the two halves of a sampled loop differing).
+    // A period longer than the range's must be confident on its own: at an onset the longer
+    // frame reaches back into what came before the note, where its far lags find nothing
+    // but the change of level.
+    const double longConfidence = longLag > frame_.maxLag() ? long_->Confidence(longLag) : 0.0;
+    const bool frameConfident = confidence >= settings_.voicedConfidence;
+    const bool belowRange = longLag > inRangeMaxLag_;
+    if (longLag > frame_.maxLag() && longConfidence > confidence &&
+        (!belowRange || longConfidence >= settings_.voicedConfidence) &&
+        (!frameConfident ||
+         long_->DipNear(lag) > long_->normalizedDifference()[static_cast<size_t>(longLag)] +
+                                   PeriodSearch::DipMargin())) {
+      search = &*long_;
+      lag = longLag;
+      confidence = longConfidence;
+    }
+  }
+  const double hz = settings_.sampleRate / search->RefinePeriod(lag);
+  estimate.inRange = InRange(hz);
+  if (!estimate.inRange) confidence = std::min(confidence, kOutOfRangeConfidence);
+  estimate.confidence = confidence;
+
+  auto near = [&](double other) {
+    return other > 0.0 && std::abs(12.0 * std::log2(hz / other)) <= settings_.continuationSemitones;
+  };
+  const bool candidate =
+      loudEnough && estimate.inRange && estimate.confidence >= settings_.continuedConfidence;
+  run_ = candidate ? (near(runHz_) ? run_ + 1 : 1) : 0;
+  runHz_ = candidate ? hz : 0.0;
+  const bool voiced =
+      loudEnough && estimate.inRange &&
+      (estimate.confidence >= settings_.voicedConfidence ||
+       (candidate && (near(previousHz_) || run_ >= runFrames_)));
   estimate.voiced = voiced;
   estimate.candidateHz = hz;
   estimate.hz = voiced ? hz : 0.0;

@@ -1,43 +1,76 @@
 #pragma once
 // The precise monophonic pitch tracker: from one frame of samples to a pitch with a fraction
-// of a hertz, a voicing decision and a confidence.
+// of a hertz, a voicing decision and a confidence, over the whole musical range (A0, 27.5 Hz,
+// to C8, 4186 Hz, by default).
 //
-// The method joins the time-domain periodicity measures of the YIN and McLeod (MPM) trackers:
-//  - the squared difference d(tau) of the frame against itself shifted by tau, over a fixed
-//    integration window, computed through a real transform in O(N log N);
-//  - YIN's cumulative-mean normalisation d'(tau) to pick the period: the first dip that
-//    comes close to the deepest one (which keeps the subharmonics, whose dips are as deep
-//    as the period's, from being taken), confirmed by the dips at its multiples;
-//  - as the confidence, the lower of MPM's normalised correlation 1 - d(tau) / (energy of
-//    both windows) and YIN's 1 - d'(tau) at the chosen period: 1 for a perfectly periodic
-//    frame, about 0 for noise of any colour;
-//  - refinement at the largest multiple of the period that fits the lag range, where a
-//    parabola through three lags, their differences summed afresh from the samples in
-//    double precision, gives the period to a small fraction of a sample;
-//  - a voicing decision from the confidence and the frame's level, with a lower confidence
-//    accepted when the pitch continues the previous frame's (and, through
-//    ExtendVoicingBackward in voicing.h, the next frame's).
+// Each frame's period is searched by PeriodSearch (period_search.h: YIN's difference
+// function, MPM's clarity, refinement at a multiple of the period) at two resolutions:
+//  - the frame itself, for every lag from the highest pitch's period down to the longest
+//    period it holds twice, 60 Hz at most (frame 2048 at 44100 Hz; PreciseFrameLength):
+//    high notes are searched at their own period, however short;
+//  - for the lowest pitches, a longer frame ending with the frame (the samples before it,
+//    historyLength(), when the caller has them), long enough for two periods of the lowest
+//    pitch searched: 4096 samples at 44100 Hz for A0. It is searched only when the frame's
+//    own answer is doubtful (a low confidence, or a period whose double the frame cannot
+//    check) and taken only when it finds a period longer than the frame reaches.
+// Both searches reach past the range asked for (TrackerSettings::minHz .. maxHz), by up to an
+// octave on either side, so that a pitch just outside it is found as what it is, and then
+// reported unvoiced with a confidence below kOutOfRangeConfidence, rather than as a
+// confident octave of itself inside the range.
+//
+// The voicing decision takes the confidence and the frame's level, with a lower confidence
+// accepted when the pitch continues the previous frame's (and, through ExtendVoicingBackward
+// in voicing.h, the next frame's).
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
-#include "analysis/real_fft.h"
+#include "analysis/period_search.h"
 
 namespace tonamira {
 
 struct TrackerSettings {
   double sampleRate = 44100.0;
-  double minHz = 60.0;    // lowest pitch searched
-  double maxHz = 1600.0;  // highest pitch searched
+  double minHz = 27.5;    // lowest pitch searched: A0
+  double maxHz = 4186.0;  // highest pitch searched: C8
   // A frame is voiced when its confidence reaches this...
   double voicedConfidence = 0.85;
-  // ...or reaches this lower one while its pitch stays within a semitone of the previous
-  // frame's voiced pitch (continuationSemitones).
+  // ...or reaches this lower one while its pitch stays within continuationSemitones of the
+  // previous frame's voiced pitch: a semitone and a half, as far as a voice glides in a hop
+  // of 23 ms.
   double continuedConfidence = 0.50;
-  double continuationSemitones = 1.0;
+  double continuationSemitones = 1.5;
+  // ...or ends a run of frames, lasting this long, each reaching continuedConfidence with
+  // its pitch within continuationSemitones of the frame before: a voice whose every frame
+  // is a little unsteady (a glide, creak, breath) is still a voice when its pitch holds
+  // together for that long, which noise's candidates do not.
+  double runSeconds = 0.06;
+  // Samples from one analysed frame to the next, which turns runSeconds into frames; 0: half
+  // the frame.
+  int hop = 0;
   // Frames whose RMS level lies below this (dB relative to a full-scale 1.0) are unvoiced.
   double silenceDb = -70.0;
+  // Frames this many dB below the loudest frame of the last loudestSeconds are unvoiced: the
+  // faint tail of a voice (its echo, the room) and the breath between words repeat the pitch
+  // just heard, but are not the voice any more. Instruments' decays stay well within it.
+  double quietBelowLoudestDb = 35.0;
+  double loudestSeconds = 1.0;
 };
+
+// The highest confidence a frame whose pitch lies outside the searched range is reported
+// with: below every default voicing threshold, so such a frame never reads as a confident
+// pitch, whatever its periodicity.
+inline constexpr double kOutOfRangeConfidence = 0.49;
+// A pitch this many cents beyond minHz or maxHz still counts as inside the range: the
+// limits are notes, and whatever rounds to the note is that note (a piano's top octave is
+// tuned sharp, its C8 some 25 cents above 4186 Hz).
+inline constexpr double kRangeToleranceCents = 50.0;
+// The lowest pitch a frame of PreciseFrameLength holds two periods of; lower pitches are
+// searched on the longer frame.
+inline constexpr double kFrameFloorHz = 60.0;
 
 struct PitchEstimate {
   bool voiced = false;
@@ -45,58 +78,72 @@ struct PitchEstimate {
   double candidateHz = 0.0; // the best period's pitch, also of an unvoiced frame
   double confidence = 0.0;  // 0 .. 1
   double levelDb = 0.0;     // RMS of the frame in dB relative to full scale, at least -120
+  bool inRange = true;      // false: candidateHz lies outside the searched range
+  // false: under the silence floor, or the level gate (TrackerSettings::quietBelowLoudestDb)
+  bool audible = true;
 };
 
 // The frame length the tracker needs at this rate: the shortest of 256 .. 2048 sample frames
-// holding two periods of its lowest pitch (TrackerSettings::minHz, 60 Hz); 2048 above
-// 61 kHz, where the lowest pitch it reaches rises accordingly.
+// holding two periods of kFrameFloorHz; 2048 above 61 kHz, where the frame's own search
+// stops higher and the longer frame takes over from there.
 int32_t PreciseFrameLength(uint32_t sampleRate);
 
 class PitchTracker {
  public:
   // frameLength must be a power of two from 64 to 65536 and the settings positive with
-  // minHz < maxHz; otherwise valid() is false. The longest period searched is limited to
-  // half the frame.
+  // minHz < maxHz and room for at least three lags between them; otherwise valid() is false.
   PitchTracker(int frameLength, const TrackerSettings& settings);
 
   bool valid() const { return valid_; }
   int frameLength() const { return n_; }
+  // Samples before the frame that the search of the lowest pitches reads (0 when the frame
+  // itself holds two periods of minHz).
+  int historyLength() const { return history_; }
 
-  // Analyses frameLength samples (full scale 1.0). Frames are expected in order: the voicing
-  // of one frame may lean on the frame before (see TrackerSettings). Reset() forgets it.
-  PitchEstimate Analyze(const double* frame);
-  void Reset() { previousHz_ = 0.0; }
+  // Analyses the frame: the last frameLength samples of `samples` (full scale 1.0). When
+  // historyLength() samples come before it, pitches below the frame's reach are searched on
+  // them too; with fewer (the start of a sound), the frame's own reach is the lowest.
+  // Frames are expected in order: the voicing of one frame may lean on the frame before
+  // (see TrackerSettings). Reset() forgets it.
+  PitchEstimate Analyze(std::span<const double> samples);
+  // frameLength samples, no history.
+  PitchEstimate Analyze(const double* frame) {
+    return Analyze(std::span<const double>(frame, static_cast<size_t>(n_)));
+  }
+  void Reset() {
+    previousHz_ = 0.0;
+    runHz_ = 0.0;
+    run_ = 0;
+    std::fill(recentDb_.begin(), recentDb_.end(), -1e9);
+  }
+  // Frames a run needs (TrackerSettings::runSeconds at its hop), at least two.
+  int runFrames() const { return runFrames_; }
 
-  // The normalised difference d'(tau) of the last analysed frame, tau = 0 .. maxLag (for
-  // tests and the benchmarks).
-  const std::vector<double>& normalizedDifference() const { return cmnd_; }
-  int minLag() const { return minLag_; }
-  int maxLag() const { return maxLag_; }
+  // The frame's own search: d'(tau) of the last analysed frame, tau = 0 .. maxLag, and its
+  // lag range (for tests and the benchmarks).
+  const std::vector<double>& normalizedDifference() const {
+    return frame_.normalizedDifference();
+  }
+  int minLag() const { return frame_.minLag(); }
+  int maxLag() const { return frame_.maxLag(); }
 
  private:
-  void DifferenceFunction(const double* x);
-  int ChoosePeriod() const;
-  double DipNear(int lag) const;  // smallest d' within a few lags of lag
-  int BottomNear(int lag) const;  // where that smallest d' lies
-  double RefinePeriod(int lag) const;
-  // d(lag - 1), d(lag), d(lag + 1) summed from the samples in double precision.
-  void ExactDifferences(int lag, double out[3]) const;
-  double Confidence(int lag) const;
+  bool InRange(double hz) const;
 
   bool valid_ = false;
   int n_ = 0;
-  int window_ = 0;  // integration window W = n - maxLag
-  int minLag_ = 0;
-  int maxLag_ = 0;
+  int history_ = 0;
   TrackerSettings settings_;
-  RealFft fft_;
-  double previousHz_ = 0.0;
-
-  std::vector<double> energy_;  // energy_[j] = sum of x[i]^2 for i < j
-  std::vector<float> frame_, padded_, specARe_, specAIm_, specBRe_, specBIm_, corr_;
-  const double* x_ = nullptr;  // the frame being analysed
-  std::vector<double> diff_;  // d(tau)
-  std::vector<double> cmnd_;  // d'(tau)
+  PeriodSearch frame_;
+  std::optional<PeriodSearch> long_;
+  int inRangeMinLag_ = 0;  // the shortest period inside the range, in whole lags
+  int inRangeMaxLag_ = 0;  // the longest, with kRangeToleranceCents
+  int runFrames_ = 2;
+  double previousHz_ = 0.0;  // the previous frame's voiced pitch, 0 when unvoiced
+  double runHz_ = 0.0;       // the previous frame's candidate, when it continued the run
+  int run_ = 0;              // frames in the current run
+  std::vector<double> recentDb_;  // the levels of the last frames (loudestSeconds), a ring
+  size_t recentNext_ = 0;
 };
 
 }  // namespace tonamira

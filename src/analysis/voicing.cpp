@@ -7,7 +7,8 @@ namespace tonamira {
 bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
                const TrackerSettings& settings) {
   if (here.voiced || !next.voiced) return false;
-  if (here.levelDb < settings.silenceDb || here.confidence < settings.continuedConfidence)
+  if (!here.inRange || !here.audible || here.levelDb < settings.silenceDb ||
+      here.confidence < settings.continuedConfidence)
     return false;
   return here.candidateHz > 0.0 &&
          std::abs(12.0 * std::log2(here.candidateHz / next.hz)) <= settings.continuationSemitones;

@@ -11,8 +11,10 @@
 namespace tonamira {
 
 // Whether the unvoiced frame `here` leads into the voiced frame `next` that follows it: its
-// level is at least settings.silenceDb, its confidence at least settings.continuedConfidence
-// and its candidate pitch within settings.continuationSemitones of next's pitch. Such a
+// candidate lies inside the searched range, it is audible (PitchEstimate::audible) and its
+// level at least settings.silenceDb, its
+// confidence at least settings.continuedConfidence and its candidate pitch within
+// settings.continuationSemitones of next's pitch. Such a
 // frame is voiced with its candidate (the backward rule, offline and live).
 bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
                const TrackerSettings& settings);

@@ -1,6 +1,8 @@
 #include "cli/analyze_precise.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "analysis/channel_pick.h"
@@ -59,44 +61,55 @@ std::string AnalyzeSoundPrecise(const PreciseInput& input, const AnalyzeOptions&
   const bool fromPcm = input.samples == nullptr;
   const WaveFormat& f = input.format;
 
+  const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;
   TrackerSettings settings;
   settings.sampleRate = fromPcm ? f.nSamplesPerSec : input.sampleRate;
   settings.minHz = options.minHz;
   settings.maxHz = options.maxHz;
+  settings.hop = static_cast<int>(hop);
   PitchTracker tracker(options.frame, settings);
   if (!tracker.valid()) return TrackerRefusal(options.frame, settings, "precise");
 
-  std::vector<double> samples(static_cast<size_t>(options.frame));
-  const int64_t hop = options.hop > 0 ? options.hop : options.frame / 2;
+  // Each frame comes with the samples before it that the tracker's search of the lowest
+  // pitches reads (as many as there are, at the start).
+  const int64_t history = tracker.historyLength();
+  std::vector<double> samples(static_cast<size_t>(options.frame + history));
   std::vector<PreciseRow> rows;
   if (fromPcm) {
     const uint64_t size = input.pcm->size();
     const uint64_t step = static_cast<uint64_t>(hop) * f.nBlockAlign;
-    const uint64_t frameBytes = FrameBytes(options.frame, f.wBitsPerSample, f.nChannels);
     for (uint64_t pos = 0; FrameWithin(size, pos, options.frame, f.nBlockAlign,
                                        f.wBitsPerSample, f.nChannels);
          pos += step) {
-      const uint8_t* bytes = input.pcm->At(pos, frameBytes);
+      const int64_t before = std::min<int64_t>(history, static_cast<int64_t>(pos / f.nBlockAlign));
+      const int64_t count = before + options.frame;
+      const uint64_t from = pos - static_cast<uint64_t>(before) * f.nBlockAlign;
+      const uint8_t* bytes =
+          input.pcm->At(from, FrameBytes(static_cast<int32_t>(count), f.wBitsPerSample, f.nChannels));
       if (!bytes) return "No read";  // the file shrank or failed while it was being read
-      PcmChannelToReal(bytes, options.frame, f.wBitsPerSample, f.nChannels, options.channel,
-                       samples.data());
+      PcmChannelToReal(bytes, static_cast<int32_t>(count), f.wBitsPerSample, f.nChannels,
+                       options.channel, samples.data());
       PreciseRow result;
       result.framePos = pos;
       result.timeSeconds =
           static_cast<double>(pos / f.nBlockAlign) / static_cast<double>(f.nSamplesPerSec);
-      result.estimate = tracker.Analyze(samples.data());
+      result.estimate = tracker.Analyze(std::span<const double>(samples.data(), static_cast<size_t>(count)));
       rows.push_back(result);
       if (progress) progress(static_cast<double>(pos + step) / static_cast<double>(size));
     }
   } else {
     const uint64_t bytesPerFrame16 = static_cast<uint64_t>(input.channels) * 2;
     for (int64_t first = 0; first + options.frame <= input.frames; first += hop) {
-      FloatChannelToReal(input.samples + first * input.channels, options.frame, input.channels,
-                         options.channel, samples.data());
+      const int64_t before = std::min(history, first);
+      const int64_t count = before + options.frame;
+      FloatChannelToReal(input.samples + (first - before) * input.channels,
+                         static_cast<int32_t>(count), input.channels, options.channel,
+                         samples.data());
       PreciseRow result;
       result.framePos = static_cast<uint64_t>(first) * bytesPerFrame16;
       result.timeSeconds = static_cast<double>(first) / static_cast<double>(input.sampleRate);
-      result.estimate = tracker.Analyze(samples.data());
+      result.estimate =
+          tracker.Analyze(std::span<const double>(samples.data(), static_cast<size_t>(count)));
       rows.push_back(result);
       if (progress)
         progress(static_cast<double>(first + hop) / static_cast<double>(input.frames));

@@ -37,8 +37,9 @@ const char* const kFiles =
 // The parts that state the tracker's range and frames, filled in from the tracker.
 const char* const kPrecise =
     "  --method precise  a time-domain periodicity tracker for one voice or instrument\n"
-    "                    (%g to %g Hz, the lowest limited to two periods per frame): the\n"
-    "                    pitch to a hundredth of a hertz, a voicing decision and a confidence.\n"
+    "                    (%g to %g Hz; pitches too low for two periods in the frame on a\n"
+    "                    longer stretch of sound ending with it): the pitch to a hundredth\n"
+    "                    of a hertz, a voicing decision and a confidence.\n"
     "  --method live     the precise tracker as the live pitch trace runs it: the samples\n"
     "                    streamed through it, a frame every --hop (default: %d sample frames\n"
     "                    at 44100 and 48000 Hz, the largest power of two within 10 ms), the\n"
@@ -60,8 +61,8 @@ const char* const kOptions =
     "  --cutoff HZ       window method: no peak at or below this frequency (default 30).\n"
     "  --min-hz HZ, --max-hz HZ\n"
     "                    precise and live methods: the lowest and highest pitch searched\n"
-    "                    (default: the tracker's range above); the lowest is still limited\n"
-    "                    to two periods per frame.\n"
+    "                    (default: the tracker's range above); a pitch outside them is\n"
+    "                    unvoiced, never taken for the octave that lies inside.\n"
     "  --jobs N          files analysed at once (default: the machine's cores).\n"
     "  --out-dir DIR     one CSV per file in DIR (made if missing) instead of one table.\n"
     "\n"
@@ -98,7 +99,7 @@ std::string ToolHelp() {
   const TrackerSettings tracker;
   char precise[2048];
   std::snprintf(precise, sizeof precise, kPrecise, tracker.minHz, tracker.maxHz,
-                LiveHop(44100.0), kDefaultLiveLookAhead, tracker.minHz,
+                LiveHop(44100.0), kDefaultLiveLookAhead, kFrameFloorHz,
                 PreciseFrameLength(44100), PreciseFrameLength(22050));
   return std::string(kIntro) + ToolUsage() + kFiles + precise + kOptions;
 }

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <span>
 #include <vector>
 
 #include "analysis/voicing.h"
@@ -75,18 +77,22 @@ std::vector<LivePoint> FinalByFrame(const std::vector<LivePoint>& points) {
   return finals;
 }
 
-// The offline form: PitchTracker on every frame of the layout, then the voicing over the
-// whole sequence. `forward` receives the frame-by-frame decisions before it.
+// The offline form: PitchTracker on every frame of the layout (with the samples before it
+// that its search of the lowest pitches reads, as many as there are), then the voicing over
+// the whole sequence. `forward` receives the frame-by-frame decisions before it.
 std::vector<PitchEstimate> Offline(const std::vector<int16_t>& x, int32_t hop,
                                    std::vector<bool>* forward = nullptr) {
-  const TrackerSettings settings = Live().tracker;
+  TrackerSettings settings = Live().tracker;
+  settings.hop = hop;
   PitchTracker tracker(PreciseFrameLength(44100), settings);
   const auto n = static_cast<size_t>(tracker.frameLength());
-  std::vector<double> frame(n);
+  const auto history = static_cast<size_t>(tracker.historyLength());
+  std::vector<double> samples(n + history);
   std::vector<PitchEstimate> estimates;
   for (size_t start = 0; start + n <= x.size(); start += static_cast<size_t>(hop)) {
-    for (size_t j = 0; j < n; ++j) frame[j] = x[start + j] / 32768.0;
-    estimates.push_back(tracker.Analyze(frame.data()));
+    const size_t before = std::min(history, start);
+    for (size_t j = 0; j < before + n; ++j) samples[j] = x[start - before + j] / 32768.0;
+    estimates.push_back(tracker.Analyze(std::span<const double>(samples.data(), before + n)));
     if (forward) forward->push_back(estimates.back().voiced);
   }
   ExtendVoicingBackward(estimates, settings);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "analysis/voicing.h"
@@ -190,6 +191,258 @@ TEST(PitchTracker, AWeakFrameContinuingAPitchStaysVoiced) {
   EXPECT_FALSE(tracker.Analyze(noisy.data()).voiced);
 }
 
+// --- The range ---------------------------------------------------------------------------
+
+// `samples` of a steady tone (partials of f0); the frame is the last kFrame of them.
+std::vector<double> Sound(double f0, const std::vector<Partial>& partials, size_t samples,
+                          double rate = 44100.0) {
+  std::vector<double> x(samples);
+  for (size_t j = 0; j < samples; ++j)
+    for (const Partial& p : partials)
+      x[j] += p.amplitude * std::sin(2.0 * M_PI * f0 * p.harmonic * static_cast<double>(j) / rate);
+  return x;
+}
+
+// A bright tone: eight partials falling as 1/k, the fundamental the strongest.
+const std::vector<Partial> kBright = {{1, 0.3},  {2, 0.15}, {3, 0.1},   {4, 0.075},
+                                      {5, 0.06}, {6, 0.05}, {7, 0.043}, {8, 0.037}};
+// A low piano-like tone: the fundamental 20 dB under the second and third partials.
+const std::vector<Partial> kWeakFundamental = {
+    {1, 0.03}, {2, 0.3}, {3, 0.3}, {4, 0.2}, {5, 0.15}, {6, 0.1}, {7, 0.07}, {8, 0.05}};
+
+PitchEstimate AnalyzeWithHistory(PitchTracker& tracker, const std::vector<double>& x) {
+  return tracker.Analyze(std::span<const double>(x));
+}
+
+TEST(PitchTracker, SearchesFromA0ToC8ByDefault) {
+  const TrackerSettings s = At(44100.0);
+  EXPECT_EQ(s.minHz, 27.5);
+  EXPECT_EQ(s.maxHz, 4186.0);
+  PitchTracker tracker(kFrame, s);
+  ASSERT_TRUE(tracker.valid());
+  // The frame's own search stops at two periods of 60 Hz; below that, the longer frame
+  // (4096 samples: two periods of A0) reads the 2048 samples before the frame.
+  EXPECT_EQ(tracker.maxLag(), 735);
+  EXPECT_EQ(tracker.historyLength(), 2048);
+  // High notes at their own period: lags down to an octave above C8.
+  EXPECT_EQ(tracker.minLag(), 5);
+}
+
+TEST(PitchTracker, NotesAtBothEndsOfTheRange) {
+  struct Case {
+    const char* note;
+    double hz;
+    const std::vector<Partial>* partials;
+  };
+  const Case cases[] = {
+      {"A0", 27.5, &kBright},          {"A0, weak fundamental", 27.5, &kWeakFundamental},
+      {"B0", 30.8677, &kBright},       {"E1", 41.2034, &kWeakFundamental},
+      {"A1", 55.0, &kWeakFundamental}, {"B1", 61.7354, &kWeakFundamental},
+      {"C7", 2093.005, &kBright},      {"A7", 3520.0, &kBright},
+      {"C8", 4186.009, &kBright},
+  };
+  for (const auto& c : cases) {
+    TrackerSettings s = At(44100.0);
+    PitchTracker tracker(kFrame, s);
+    // Partials above the Nyquist frequency would alias: keep those below 20 kHz.
+    std::vector<Partial> partials;
+    for (const Partial& p : *c.partials)
+      if (p.harmonic * c.hz < 20000.0) partials.push_back(p);
+    const auto x = Sound(c.hz, partials, kFrame + tracker.historyLength());
+    const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+    ASSERT_TRUE(e.voiced) << c.note << ": " << e.candidateHz << " Hz, " << e.confidence;
+    EXPECT_TRUE(e.inRange) << c.note;
+    EXPECT_NEAR(Cents(e.hz, c.hz), 0.0, 2.0) << c.note << ": " << e.hz;
+    EXPECT_GE(e.confidence, s.voicedConfidence) << c.note;
+  }
+}
+
+TEST(PitchTracker, TheLowestNotesNeedTheSamplesBeforeTheFrame) {
+  // Without them A0's period does not fit the frame's search: never a confident wrong note.
+  PitchTracker tracker(kFrame, At(44100.0));
+  const auto x = Sound(27.5, kBright, kFrame);
+  const PitchEstimate e = tracker.Analyze(x.data());
+  EXPECT_TRUE(!e.voiced || std::abs(Cents(e.hz, 27.5)) < 50.0) << e.hz;
+  // With a part of them (the start of a sound) the same as with none.
+  const auto y = Sound(27.5, kBright, kFrame + 1000);
+  tracker.Reset();
+  const PitchEstimate partial = AnalyzeWithHistory(tracker, y);
+  tracker.Reset();
+  const PitchEstimate alone =
+      tracker.Analyze(std::span<const double>(y).subspan(1000));
+  EXPECT_EQ(partial.candidateHz, alone.candidateHz);
+  EXPECT_EQ(partial.confidence, alone.confidence);
+}
+
+TEST(PitchTracker, APitchOutsideTheRangeIsNeverAConfidentOctaveOfItself) {
+  struct Case {
+    double minHz, maxHz;  // the range searched
+    double hz;            // the tone, outside it
+    const std::vector<Partial>* partials;
+  };
+  const Case cases[] = {
+      // Above a narrowed top: a semitone, a fifth and an octave beyond, and between.
+      {100.0, 1600.0, 1700.0, &kBright},  {100.0, 1600.0, 1760.0, &kBright},
+      {100.0, 1600.0, 2400.0, &kBright},  {100.0, 1600.0, 3190.0, &kBright},
+      {100.0, 1600.0, 1760.0, &kWeakFundamental},
+      // Below a narrowed bottom, the same.
+      {100.0, 1600.0, 94.0, &kBright},    {100.0, 1600.0, 80.0, &kBright},
+      {100.0, 1600.0, 67.0, &kBright},    {100.0, 1600.0, 51.0, &kBright},
+      {100.0, 1600.0, 51.0, &kWeakFundamental},
+      {60.0, 1000.0, 55.0, &kWeakFundamental},  {60.0, 1000.0, 41.2, &kWeakFundamental},
+      // Just outside the default range: below A0 and above C8.
+      {27.5, 4186.0, 25.0, &kBright},     {27.5, 4186.0, 4500.0, &kBright},
+      {27.5, 4186.0, 6000.0, &kBright},
+  };
+  for (const auto& c : cases) {
+    TrackerSettings s = At(44100.0);
+    s.minHz = c.minHz;
+    s.maxHz = c.maxHz;
+    PitchTracker tracker(kFrame, s);
+    ASSERT_TRUE(tracker.valid());
+    std::vector<Partial> partials;
+    for (const Partial& p : *c.partials)
+      if (p.harmonic * c.hz < 20000.0) partials.push_back(p);
+    const auto x = Sound(c.hz, partials, kFrame + tracker.historyLength());
+    // Three frames in a row: continuing a pitch must not voice it either.
+    for (int frame = 0; frame < 3; ++frame) {
+      const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+      EXPECT_FALSE(e.voiced) << c.hz << " Hz in " << c.minHz << ".." << c.maxHz << ": "
+                             << e.hz;
+      EXPECT_LT(e.confidence, 0.5) << c.hz << " Hz in " << c.minHz << ".." << c.maxHz;
+    }
+  }
+}
+
+TEST(PitchTracker, TheEdgesOfTheRangeAreInsideIt) {
+  // A note at a limit, or a few cents beyond it, is that note.
+  struct Case {
+    double hz;
+    bool inside;
+  } cases[] = {{100.0, true}, {99.0, true}, {97.0, false}, {1600.0, true},
+               {1615.0, true}, {1650.0, false}};
+  TrackerSettings s = At(44100.0);
+  s.minHz = 100.0;
+  s.maxHz = 1600.0;
+  for (const auto& c : cases) {
+    PitchTracker tracker(kFrame, s);
+    const auto x = Sound(c.hz, {{1, 0.3}, {2, 0.1}}, kFrame + tracker.historyLength());
+    const PitchEstimate e = AnalyzeWithHistory(tracker, x);
+    EXPECT_EQ(e.inRange, c.inside) << c.hz;
+    EXPECT_EQ(e.voiced, c.inside) << c.hz;
+    EXPECT_NEAR(Cents(e.candidateHz, c.hz), 0.0, 1.0) << c.hz;
+  }
+}
+
+// --- The voicing over frames ---------------------------------------------------------------
+
+// The frames of a sound at a hop, each with the samples before it that the tracker reads;
+// then the backward rule, as the precise method does.
+std::vector<PitchEstimate> TrackSound(const std::vector<double>& x, TrackerSettings s,
+                                      int hop = 1024) {
+  s.hop = hop;
+  PitchTracker tracker(kFrame, s);
+  std::vector<PitchEstimate> frames;
+  const auto history = static_cast<size_t>(tracker.historyLength());
+  for (size_t start = 0; start + kFrame <= x.size(); start += static_cast<size_t>(hop)) {
+    const size_t before = std::min(history, start);
+    frames.push_back(tracker.Analyze(
+        std::span<const double>(x.data() + start - before, before + kFrame)));
+  }
+  ExtendVoicingBackward(frames, s);
+  return frames;
+}
+
+// A glide from f0 to f1 (exponential, `seconds` long) of three partials, with white noise
+// at `noise` (standard deviation); the phase follows the pitch.
+std::vector<double> Glide(double f0, double f1, double seconds, double noise, unsigned seed) {
+  const double rate = 44100.0;
+  const auto n = static_cast<size_t>(seconds * rate);
+  std::vector<double> x(n);
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> g(0.0, noise);
+  double phase = 0.0;
+  for (size_t j = 0; j < n; ++j) {
+    const double f = f0 * std::pow(f1 / f0, static_cast<double>(j) / static_cast<double>(n));
+    phase += 2.0 * M_PI * f / rate;
+    x[j] = 0.3 * std::sin(phase) + 0.15 * std::sin(2.0 * phase) + 0.1 * std::sin(3.0 * phase) +
+           g(rng);
+  }
+  return x;
+}
+
+TEST(PitchTracker, AGlideTooUnsteadyForAnyOneFrameIsVoicedAsARun) {
+  // No frame reaches the confidence that voices a frame alone; the pitch holds together
+  // from frame to frame, so the run voices it, and the backward rule the run's first frames.
+  TrackerSettings s = At(44100.0);
+  s.voicedConfidence = 0.999;
+  const auto x = Glide(180.0, 300.0, 0.8, 0.05, 3);  // almost 9 semitones
+  const auto frames = TrackSound(x, s);
+  ASSERT_GT(frames.size(), 25u);
+  PitchTracker probe(kFrame, [&] { TrackerSettings t = s; t.hop = 1024; return t; }());
+  EXPECT_EQ(probe.runFrames(), 3);  // 60 ms at 23 ms a frame
+  int voiced = 0;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    EXPECT_LT(frames[f].confidence, 0.999);
+    voiced += frames[f].voiced;
+    if (!frames[f].voiced) continue;
+    // The true pitch at the frame's centre.
+    const double t = (static_cast<double>(f) * 1024 + kFrame / 2) / 44100.0;
+    const double truth = 180.0 * std::pow(300.0 / 180.0, t / 0.8);
+    EXPECT_NEAR(Cents(frames[f].hz, truth), 0.0, 50.0) << f;
+  }
+  EXPECT_EQ(voiced, static_cast<int>(frames.size()));
+  // Without runs, the same glide is hardly voiced at all.
+  TrackerSettings noRuns = s;
+  noRuns.runSeconds = 10.0;
+  int voicedWithoutRuns = 0;
+  for (const PitchEstimate& e : TrackSound(x, noRuns)) voicedWithoutRuns += e.voiced;
+  EXPECT_LT(voicedWithoutRuns, voiced / 2);
+}
+
+TEST(PitchTracker, NoiseMakesNoRuns) {
+  // Noise whose frames reach the run's confidence now and then: their candidates scatter,
+  // so no run forms.
+  TrackerSettings s = At(44100.0);
+  s.voicedConfidence = 0.999;
+  std::vector<double> x(44100);
+  std::mt19937 rng(11);
+  std::normal_distribution<double> g(0.0, 0.1);
+  double low = 0.0;
+  for (double& v : x) v = (low += 0.2 * (g(rng) - low));  // dark noise: a one-pole low-pass
+  for (const PitchEstimate& e : TrackSound(x, s)) EXPECT_FALSE(e.voiced) << e.candidateHz;
+  for (const PitchEstimate& e : TrackSound(x, s, 256)) EXPECT_FALSE(e.voiced) << e.candidateHz;
+}
+
+TEST(PitchTracker, ADecayStaysVoicedAndItsFaintTailDoesNot) {
+  // A tone decaying 24 dB over its second, then the same pitch 46 dB below its start (an
+  // echo, the room): the decay is the note, the tail within a second of it is not; a quiet
+  // note that lasts is a note again once the loud one is a second past.
+  const double rate = 44100.0;
+  std::vector<double> x(static_cast<size_t>(3.5 * rate));
+  for (size_t j = 0; j < x.size(); ++j) {
+    const double t = static_cast<double>(j) / rate;
+    const double gain = t < 1.0 ? std::pow(10.0, -24.0 * t / 20.0) : 0.005;
+    x[j] = gain * (0.4 * std::sin(2.0 * M_PI * 220.0 * t) + 0.2 * std::sin(4.0 * M_PI * 220.0 * t));
+  }
+  const auto frames = TrackSound(x, At(rate));
+  for (size_t f = 0; f < frames.size(); ++f) {
+    const double start = static_cast<double>(f) * 1024 / rate;
+    const double end = start + kFrame / rate;
+    if (end < 1.0) {
+      EXPECT_TRUE(frames[f].voiced) << "decay, frame " << f;
+    }
+    // The tail's level is 46 dB under the start, 22 dB under the decay's end: more than 35 dB
+    // under the loudest frame of the last second until about 1.45 s.
+    if (start > 1.0 && end < 1.35) {
+      EXPECT_FALSE(frames[f].voiced) << "tail, frame " << f;
+    }
+    if (start > 2.1) {
+      EXPECT_TRUE(frames[f].voiced) << "lasting quiet note, frame " << f;
+    }
+  }
+}
+
 // --- ExtendVoicingBackward ---------------------------------------------------------------
 
 PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double levelDb = -20.0) {
@@ -203,7 +456,8 @@ PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double l
 }
 
 TEST(ExtendVoicingBackward, GrowsStretchesBackwardsWhileThePitchLeadsIn) {
-  const TrackerSettings s;  // continued 0.5, one semitone, silence -70 dB
+  TrackerSettings s;  // continued 0.5, silence -70 dB
+  s.continuationSemitones = 1.0;
   std::vector<PitchEstimate> frames = {
       Frame(false, 300.0, 0.9),          // 0: a semitone's distance is broken at 1
       Frame(false, 440.0, 0.3),          // 1: too little confidence: the chain stops here
@@ -230,6 +484,16 @@ TEST(ExtendVoicingBackward, NothingToDoOnEmptyOrSingleSequences) {
   std::vector<PitchEstimate> one = {Frame(false, 440.0, 0.9)};
   ExtendVoicingBackward(one, TrackerSettings{});
   EXPECT_FALSE(one[0].voiced);
+}
+
+TEST(ExtendVoicingBackward, NeverVoicesAFrameOutsideTheRange) {
+  const TrackerSettings s;
+  std::vector<PitchEstimate> frames = {Frame(false, 4300.0, 0.49), Frame(true, 4186.0, 0.95)};
+  frames[0].inRange = false;
+  TrackerSettings lenient = s;
+  lenient.continuedConfidence = 0.3;
+  ExtendVoicingBackward(frames, lenient);
+  EXPECT_FALSE(frames[0].voiced);
 }
 
 }  // namespace
