@@ -96,6 +96,10 @@ PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
   runFrames_ = static_cast<int>(run >= 2.0 ? std::min(run, 1e6) : 2.0);
   const double recent = std::ceil(settings.loudestSeconds * settings.sampleRate / hop);
   recentDb_.assign(static_cast<size_t>(recent >= 1.0 ? std::min(recent, 65536.0) : 1.0), -1e9);
+  const double voice = std::ceil(settings.voiceSeconds * settings.sampleRate / hop);
+  voiceDb_.assign(static_cast<size_t>(voice >= 1.0 ? std::min(voice, 65536.0) : 1.0), -1e9);
+  const double bridge = std::floor(settings.bridgeSeconds * settings.sampleRate / hop + 1e-9);
+  bridgeFrames_ = static_cast<int>(bridge >= 0.0 ? std::min(bridge, 1e6) : 0.0);
   valid_ = true;
 }
 
@@ -118,6 +122,10 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   const bool loudEnough = estimate.levelDb >= settings_.silenceDb &&
                           estimate.levelDb >= loudest - settings_.quietBelowLoudestDb;
   estimate.audible = loudEnough;
+  voiceDb_[voiceNext_] = estimate.levelDb;
+  voiceNext_ = (voiceNext_ + 1) % voiceDb_.size();
+  const double voiceLoudest = *std::max_element(voiceDb_.begin(), voiceDb_.end());
+  estimate.underVoiceDb = voiceLoudest - estimate.levelDb;
 
   const PeriodSearch* search = &frame_;
   int lag = frame_.ChoosePeriod();
@@ -167,14 +175,23 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   auto near = [&](double other) {
     return other > 0.0 && std::abs(12.0 * std::log2(hz / other)) <= settings_.continuationSemitones;
   };
-  const bool candidate =
-      loudEnough && estimate.inRange && estimate.confidence >= settings_.continuedConfidence;
+  const bool candidate = loudEnough && estimate.inRange &&
+                         estimate.underVoiceDb <= settings_.continuationBelowLoudestDb &&
+                         estimate.confidence >= settings_.continuedConfidence;
   run_ = candidate ? (near(runHz_) ? run_ + 1 : 1) : 0;
   runHz_ = candidate ? hz : 0.0;
-  const bool voiced =
-      loudEnough && estimate.inRange &&
-      (estimate.confidence >= settings_.voicedConfidence ||
-       (candidate && (near(previousHz_) || run_ >= runFrames_)));
+  const bool clear = loudEnough && estimate.inRange &&
+                     (estimate.confidence >= settings_.voicedConfidence ||
+                      (candidate && (near(previousHz_) || run_ >= runFrames_)));
+  // The bridge holds only while every frame since the clear one stays loud: a pause, however
+  // short, ends the line, and what starts after it (an onset's transient) is not bridged.
+  const bool loud =
+      loudEnough && estimate.underVoiceDb <= settings_.bridgeBelowLoudestDb;
+  sinceClear_ = clear ? 0 : loud ? std::min(sinceClear_ + 1, 1 << 30) : 1 << 30;
+  if (clear) clearHz_ = hz;
+  const bool bridged = !clear && candidate && loud && sinceClear_ <= bridgeFrames_ &&
+                       std::abs(12.0 * std::log2(hz / clearHz_)) <= settings_.bridgeSemitones;
+  const bool voiced = clear || bridged;
   estimate.voiced = voiced;
   estimate.candidateHz = hz;
   estimate.hz = voiced ? hz : 0.0;

@@ -8,10 +8,13 @@ bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
                const TrackerSettings& settings) {
   if (here.voiced || !next.voiced) return false;
   if (!here.inRange || !here.audible || here.levelDb < settings.silenceDb ||
-      here.confidence < settings.continuedConfidence)
+      here.underVoiceDb > settings.continuationBelowLoudestDb ||
+      here.confidence < settings.continuedConfidence || here.candidateHz <= 0.0)
     return false;
-  return here.candidateHz > 0.0 &&
-         std::abs(12.0 * std::log2(here.candidateHz / next.hz)) <= settings.continuationSemitones;
+  const double semitones = std::abs(12.0 * std::log2(here.candidateHz / next.hz));
+  return semitones <= settings.continuationSemitones ||
+         (here.underVoiceDb <= settings.bridgeBelowLoudestDb &&
+          semitones <= settings.bridgeSemitones);
 }
 
 void ExtendVoicingBackward(std::span<PitchEstimate> frames, const TrackerSettings& settings) {

@@ -12,10 +12,13 @@ namespace tonamira {
 
 // Whether the unvoiced frame `here` leads into the voiced frame `next` that follows it: its
 // candidate lies inside the searched range, it is audible (PitchEstimate::audible) and its
-// level at least settings.silenceDb, its
-// confidence at least settings.continuedConfidence and its candidate pitch within
-// settings.continuationSemitones of next's pitch. Such a
-// frame is voiced with its candidate (the backward rule, offline and live).
+// level at least settings.silenceDb and within settings.continuationBelowLoudestDb of the
+// recent loudest (PitchEstimate::underVoiceDb), its confidence at least
+// settings.continuedConfidence, and its candidate pitch within
+// settings.continuationSemitones of next's pitch, or, for a frame within
+// settings.bridgeBelowLoudestDb of that loudest, within settings.bridgeSemitones (the
+// bridge, backwards). Such a frame is voiced with its candidate (the backward rule, offline
+// and live).
 bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
                const TrackerSettings& settings);
 

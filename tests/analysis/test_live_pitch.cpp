@@ -182,6 +182,53 @@ TEST(LivePitchTracker, VoicingIsTheOfflineRuleWhereTheChainFitsTheLookAhead) {
   }
 }
 
+TEST(LivePitchTracker, TheLevelRulesAreTheOfflineOnes) {
+  // A spoken line's shape: a clear vowel, a breathy stretch as loud (bridged from the vowel),
+  // a pause, a breathy stretch alone, and an echo of the vowel's pitch 32 dB down (not
+  // continued): live with a look-ahead longer than any chain, the offline voicing frame for
+  // frame; with the default look-ahead, short of it only where the offline chain reaches
+  // further.
+  std::vector<int16_t> x;
+  std::mt19937 rng(21);
+  double phase = 0.0;
+  auto append = [&](double seconds, double amplitude, double noise) {
+    std::normal_distribution<double> g(0.0, noise > 0.0 ? noise : 1e-12);
+    for (int j = 0; j < static_cast<int>(seconds * kRate); ++j) {
+      phase += 2.0 * M_PI * 190.0 / kRate;
+      const double v = amplitude * (0.6 * std::sin(phase) + 0.3 * std::sin(2.0 * phase)) +
+                       (noise > 0.0 ? g(rng) : 0.0);
+      x.push_back(static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32767.0)));
+    }
+  };
+  append(0.4, 0.5, 0.0);
+  append(0.3, 0.5, 0.1);
+  append(0.2, 0.0, 0.0);
+  append(0.3, 0.5, 0.1);
+  append(1.5, 0.5 * std::pow(10.0, -32.0 / 20.0), 0.004);
+  for (const int32_t hop : {256, 1024}) {
+    std::vector<bool> forward;
+    const auto offline = Offline(x, hop, &forward);
+    const auto unbounded = FinalByFrame(Stream(x, 441, Live(hop, 1024)));
+    ASSERT_EQ(unbounded.size(), offline.size());
+    size_t voiced = 0;
+    for (size_t f = 0; f < offline.size(); ++f) {
+      EXPECT_EQ(unbounded[f].voiced, offline[f].voiced) << "hop " << hop << " frame " << f;
+      EXPECT_EQ(unbounded[f].hz, offline[f].hz) << "hop " << hop << " frame " << f;
+      voiced += offline[f].voiced;
+    }
+    // The vowel and the bridged stretch after it, at least.
+    EXPECT_GT(voiced, static_cast<size_t>(0.5 * kRate / hop)) << "hop " << hop;
+    const auto bounded = FinalByFrame(Stream(x, 441, Live(hop)));
+    ASSERT_EQ(bounded.size(), offline.size());
+    for (size_t f = 0; f < offline.size(); ++f) {
+      size_t anchor = f;
+      while (anchor < forward.size() && !forward[anchor]) ++anchor;
+      const bool beyond = anchor - f > static_cast<size_t>(kDefaultLiveLookAhead);
+      EXPECT_EQ(bounded[f].voiced, offline[f].voiced && !beyond) << "hop " << hop << " " << f;
+    }
+  }
+}
+
 TEST(LivePitchTracker, TheSamePointsForAnyFragmentSize) {
   const auto x = ReadExcerpt("notes.flac");
   ASSERT_FALSE(x.empty());

@@ -443,6 +443,141 @@ TEST(PitchTracker, ADecayStaysVoicedAndItsFaintTailDoesNot) {
   }
 }
 
+// --- The voicing by level: the echo after a line, the bridge inside it ---------------------
+
+// Three partials of f0 at `amplitude`, with white noise of `noise` (standard deviation),
+// appended to x for `seconds`; the phase runs on from `phase`.
+void AppendTone(std::vector<double>& x, double f0, double amplitude, double noise,
+                double seconds, unsigned seed, double& phase) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> g(0.0, noise);
+  const auto n = static_cast<size_t>(seconds * 44100.0);
+  for (size_t j = 0; j < n; ++j) {
+    phase += 2.0 * M_PI * f0 / 44100.0;
+    x.push_back(amplitude * (0.6 * std::sin(phase) + 0.3 * std::sin(2.0 * phase) +
+                             0.2 * std::sin(3.0 * phase)) +
+                g(rng));
+  }
+}
+
+// The frames lying wholly within [from, to) seconds at a hop.
+std::vector<size_t> FramesWithin(size_t count, double from, double to, int hop = 1024) {
+  std::vector<size_t> frames;
+  for (size_t f = 0; f < count; ++f) {
+    const double start = static_cast<double>(f) * hop / 44100.0;
+    if (start >= from && start + kFrame / 44100.0 <= to) frames.push_back(f);
+  }
+  return frames;
+}
+
+TEST(PitchTracker, AnEchoRepeatingTheLineIsNotContinued) {
+  // A loud line, then its pitch 32 dB under it in the room's noise for two seconds: within
+  // the level gate's 35 dB, periodic enough to continue the line (confidence 0.5-0.85), but
+  // more than 30 dB under the loudest of the last three seconds, so only a frame confident
+  // on its own would be voiced.
+  std::vector<double> x;
+  double phase = 0.0;
+  AppendTone(x, 180.0, 0.5, 0.0, 0.5, 1, phase);
+  AppendTone(x, 180.0, 0.5 * std::pow(10.0, -32.0 / 20.0), 0.004, 2.0, 2, phase);
+  const TrackerSettings s = At(44100.0);
+  const auto frames = TrackSound(x, s);
+  const auto tail = FramesWithin(frames.size(), 0.6, 2.5);
+  ASSERT_GT(tail.size(), 70u);
+  size_t weak = 0;
+  for (size_t f : FramesWithin(frames.size(), 0.0, 0.5)) EXPECT_TRUE(frames[f].voiced) << f;
+  for (size_t f : tail) {
+    EXPECT_TRUE(frames[f].audible) << f;
+    EXPECT_GT(frames[f].underVoiceDb, 30.0) << f;
+    EXPECT_FALSE(frames[f].voiced) << f << " confidence " << frames[f].confidence;
+    weak += frames[f].confidence >= 0.5 && frames[f].confidence < 0.85;
+  }
+  // The tail is what the rule is for: periodic enough that continuing it would voice it.
+  EXPECT_GT(weak, tail.size() * 9 / 10);
+  TrackerSettings continued = s;
+  continued.continuationBelowLoudestDb = 100.0;
+  const auto without = TrackSound(x, continued);
+  size_t voicedWithout = 0;
+  for (size_t f : tail) voicedWithout += without[f].voiced;
+  EXPECT_GT(voicedWithout, tail.size() / 2);
+}
+
+TEST(PitchTracker, TheBridgeReachesAcrossWeakLoudFramesAfterAClearOne) {
+  // A clear vowel, then the same voice breathy (confidence under the threshold that voices a
+  // frame alone, with the continuations switched off so that only the bridge can voice it):
+  // its frames are voiced for bridgeSeconds after the clear one, when loud, and not after a
+  // pause (even with a bridge long enough to reach past it) or 25 dB down.
+  TrackerSettings s = At(44100.0);
+  s.continuationSemitones = 0.0;
+  s.runSeconds = 100.0;
+  struct Case {
+    const char* what;
+    double pause;      // seconds of silence between the clear and the breathy part
+    double breathyDb;  // the breathy part's level against the clear part's
+    double bridgeSeconds;
+    bool bridged;
+  };
+  const Case cases[] = {
+      {"right after, as loud", 0.0, 0.0, 0.14, true},
+      {"right after, 10 dB down", 0.0, -10.0, 0.14, true},
+      {"right after, 25 dB down", 0.0, -25.0, 0.14, false},
+      {"after a pause of 100 ms", 0.1, 0.0, 1.0, false},
+  };
+  for (const Case& c : cases) {
+    s.bridgeSeconds = c.bridgeSeconds;
+    std::vector<double> x;
+    double phase = 0.0;
+    AppendTone(x, 200.0, 0.5, 0.0, 0.4, 3, phase);
+    x.resize(x.size() + static_cast<size_t>(c.pause * 44100.0), 0.0);
+    const double gain = std::pow(10.0, c.breathyDb / 20.0);
+    const double breathyFrom = static_cast<double>(x.size()) / 44100.0;
+    AppendTone(x, 200.0, 0.5 * gain, 0.12 * gain, 0.6, 4, phase);
+    const auto frames = TrackSound(x, s);
+    size_t weak = 0, voiced = 0;
+    const auto breathy = FramesWithin(frames.size(), breathyFrom, breathyFrom + 0.6);
+    for (size_t f : breathy) {
+      weak += frames[f].confidence >= s.continuedConfidence &&
+              frames[f].confidence < s.voicedConfidence;
+      voiced += frames[f].voiced;
+      if (!frames[f].voiced) continue;
+      EXPECT_NEAR(Cents(frames[f].hz, 200.0), 0.0, 100.0) << c.what << " frame " << f;
+      // Only within the bridge's reach of the clear part (its last frame ends at
+      // breathyFrom + the pause at the earliest).
+      EXPECT_LE(static_cast<double>(f) * 1024 / 44100.0, breathyFrom + s.bridgeSeconds)
+          << c.what << " frame " << f;
+    }
+    EXPECT_EQ(weak, breathy.size()) << c.what;
+    if (c.bridged) {
+      EXPECT_GE(voiced, 3u) << c.what;
+    } else {
+      EXPECT_EQ(voiced, 0u) << c.what;
+    }
+  }
+}
+
+TEST(PitchTracker, AFricativeAfterAVowelIsNotBridged) {
+  // A vowel, then noise as loud as it (white, and dark like a voiceless fricative's
+  // low-passed hiss): the noise follows a clear frame within the bridge's reach and its level,
+  // but its candidates are neither confident nor near the vowel's pitch.
+  for (const double pole : {1.0, 0.2}) {
+    std::vector<double> x;
+    double phase = 0.0;
+    AppendTone(x, 150.0, 0.3, 0.0, 0.4, 5, phase);
+    const double vowelEnd = static_cast<double>(x.size()) / 44100.0;
+    std::mt19937 rng(6);
+    std::normal_distribution<double> g(0.0, 0.15 / std::sqrt(pole));
+    double low = 0.0;
+    for (int j = 0; j < 20000; ++j) x.push_back(low += pole * (g(rng) - low));
+    for (const int hop : {1024, 256}) {
+      const auto frames = TrackSound(x, At(44100.0), hop);
+      const auto noise = FramesWithin(frames.size(), vowelEnd, 1e9, hop);
+      ASSERT_GT(noise.size(), 5u);
+      for (size_t f : noise)
+        EXPECT_FALSE(frames[f].voiced) << "pole " << pole << " hop " << hop << " frame " << f
+                                       << " at " << frames[f].candidateHz;
+    }
+  }
+}
+
 // --- ExtendVoicingBackward ---------------------------------------------------------------
 
 PitchEstimate Frame(bool voiced, double candidateHz, double confidence, double levelDb = -20.0) {
@@ -475,6 +610,33 @@ TEST(ExtendVoicingBackward, GrowsStretchesBackwardsWhileThePitchLeadsIn) {
   for (size_t i = 0; i < frames.size(); ++i) {
     EXPECT_EQ(frames[i].voiced, expected[i]) << i;
     EXPECT_EQ(frames[i].hz, expected[i] ? frames[i].candidateHz : 0.0) << i;
+  }
+}
+
+TEST(ExtendVoicingBackward, LoudFramesAreBridgedQuietOnesOnlyContinued) {
+  // The frame before a voiced one at 440 Hz, by its level under the loudest of the last
+  // seconds and its pitch.
+  const TrackerSettings s;  // continuation 1.5 semitones below 30 dB; bridge a fifth, 20 dB
+  struct Case {
+    double underVoiceDb;
+    double hz;
+    bool voiced;
+  };
+  const Case cases[] = {
+      {0.0, 440.0, true},     // continues
+      {0.0, 330.0, true},     // a fourth away, loud: bridged
+      {19.0, 587.0, true},    // a fourth above, still within 20 dB
+      {0.0, 290.0, false},    // more than a fifth away
+      {21.0, 330.0, false},   // a fourth away but too quiet to bridge
+      {21.0, 445.0, true},    // continues
+      {29.0, 445.0, true},    // still near the voice's level
+      {31.0, 440.0, false},   // more than 30 dB under: voiced only on its own confidence
+  };
+  for (const Case& c : cases) {
+    std::vector<PitchEstimate> frames = {Frame(false, c.hz, 0.6), Frame(true, 440.0, 0.95)};
+    frames[0].underVoiceDb = c.underVoiceDb;
+    ExtendVoicingBackward(frames, s);
+    EXPECT_EQ(frames[0].voiced, c.voiced) << c.underVoiceDb << " dB, " << c.hz << " Hz";
   }
 }
 
