@@ -30,16 +30,17 @@ constexpr double kRefineAgreement = 0.5;
 
 bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-// out[0] = 0 and out[j + 1] = v[0] + ... + v[j] for j < count. A single running sum waits
-// on each addition in turn; four quarters summed side by side and then offset keep four
-// additions in flight.
-void PrefixSums(const double* v, size_t count, double* out) {
+// out[0] = 0 and out[j + 1] = term(v[0]) + ... + term(v[j]) for j < count. A single running
+// sum waits on each addition in turn; four quarters summed side by side and then offset keep
+// four additions in flight.
+template <typename Term>
+void PrefixSumsOf(const double* v, size_t count, double* out, Term term) {
   const size_t q = count / 4;
   double acc[4] = {0.0, 0.0, 0.0, 0.0};
   out[0] = 0.0;
   for (size_t i = 0; i < q; ++i)
     for (size_t b = 0; b < 4; ++b) {
-      acc[b] += v[b * q + i];
+      acc[b] += term(v[b * q + i]);
       out[b * q + i + 1] = acc[b];
     }
   double offset = 0.0;
@@ -47,7 +48,15 @@ void PrefixSums(const double* v, size_t count, double* out) {
     offset += acc[b - 1];
     for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
   }
-  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + v[j];
+  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + term(v[j]);
+}
+
+void PrefixSums(const double* v, size_t count, double* out) {
+  PrefixSumsOf(v, count, out, [](double x) { return x; });
+}
+
+void PrefixSumsOfSquares(const double* x, size_t count, double* out) {
+  PrefixSumsOf(x, count, out, [](double v) { return v * v; });
 }
 
 // cmnd[tau] = diff[tau] * tau / cmnd[tau] for tau = 1 .. lags, where cmnd holds the running
@@ -77,25 +86,6 @@ TONAMIRA_VECTOR_CLONES void NormalizeByRunningMean(
     const double running = cmnd[tau];
     cmnd[tau] = running > 0.0 ? diff[tau] * static_cast<double>(tau) / running : 1.0;
   }
-}
-
-// The same over the squares of x.
-void PrefixSumsOfSquares(const double* x, size_t count, double* out) {
-  const size_t q = count / 4;
-  double acc[4] = {0.0, 0.0, 0.0, 0.0};
-  out[0] = 0.0;
-  for (size_t i = 0; i < q; ++i)
-    for (size_t b = 0; b < 4; ++b) {
-      const double v = x[b * q + i];
-      acc[b] += v * v;
-      out[b * q + i + 1] = acc[b];
-    }
-  double offset = 0.0;
-  for (size_t b = 1; b < 4; ++b) {
-    offset += acc[b - 1];
-    for (size_t i = 0; i < q; ++i) out[b * q + i + 1] += offset;
-  }
-  for (size_t j = 4 * q; j < count; ++j) out[j + 1] = out[j] + x[j] * x[j];
 }
 
 // Offset of the vertex of the parabola through (-1, y0), (0, y1), (1, y2), within [-1, 1];

@@ -34,6 +34,16 @@ struct Fmt {
   uint16_t blockAlign = 0;  // 0: channels * bits / 8
 };
 
+// The comma-separated fields of one CSV row (the tool quotes no field of a single file's rows);
+// a row ending in a comma has an empty last field.
+inline std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
+  if (!line.empty() && line.back() == ',') fields.emplace_back();
+  return fields;
+}
+
 inline std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& samples) {
   FmtFields fields;
   fields.tag = f.tag;

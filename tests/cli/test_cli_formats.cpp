@@ -40,14 +40,6 @@ std::vector<double> Sine(double hz, double amplitude, int channels = 1, int rate
   return v;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
-  if (!line.empty() && line.back() == ',') fields.emplace_back();
-  return fields;
-}
-
 TEST_F(CliTest, EveryCommonFormatAnalysesWithBothMethods) {
   struct Case {
     const char* name;

@@ -13,14 +13,6 @@ namespace {
 
 const std::string kData = TONAMIRA_TRACKER_DATA;
 
-std::vector<std::string> Columns(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
-  if (!line.empty() && line.back() == ',') fields.emplace_back();
-  return fields;
-}
-
 TEST_F(CliTest, LiveMethodOnThePreciseLayoutGivesThePreciseRows) {
   // The excerpts' onsets settle within the look-ahead at this hop: every row the same.
   for (const char* name : {"notes.flac", "noise.flac"}) {
@@ -65,7 +57,7 @@ TEST_F(CliTest, LiveMethodRowsFollowTheTracesHopAndFrame) {
       continue;
     }
     for (size_t i = 1; i < lines.size(); ++i) {
-      const auto f = Columns(lines[i]);
+      const auto f = Fields(lines[i]);
       ASSERT_EQ(f.size(), 7u) << lines[i];
       EXPECT_EQ(f[1], std::to_string((i - 1) * static_cast<size_t>(c.hop) * 2));
       EXPECT_NEAR(std::stod(f[0]), static_cast<double>((i - 1) * static_cast<size_t>(c.hop)) / c.rate, 0.00005);
@@ -85,9 +77,9 @@ TEST_F(CliTest, LiveMethodTakesItsChannelAndRefusesWhatItCannotStream) {
   } choices[] = {{"first", 220.0}, {"second", 587.33}};
   for (const auto& c : choices) {
     ASSERT_EQ(Run({"analyze", two, "--method", "live", "--channel", c.channel}), 0) << err_.str();
-    const auto f = Columns(Lines().back());
+    const auto f = Fields(Lines().back());
     EXPECT_NEAR(std::stod(f[2]), c.hz, 0.05) << c.channel;
-    EXPECT_EQ(Columns(Lines()[2])[1], "1024");  // hop 256 x block align 4
+    EXPECT_EQ(Fields(Lines()[2])[1], "1024");  // hop 256 x block align 4
   }
   Fmt odd;
   odd.blockAlign = 1;

@@ -10,14 +10,6 @@ namespace tonamira {
 namespace cli_test {
 namespace {
 
-std::vector<std::string> Columns(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) fields.push_back(f);
-  if (!line.empty() && line.back() == ',') fields.emplace_back();
-  return fields;
-}
-
 std::string Hertz(double hz) {
   char text[32];
   std::snprintf(text, sizeof text, "%g Hz", hz);
@@ -75,13 +67,13 @@ TEST_F(CliTest, PitchRangeReachesTheTracker) {
     ASSERT_EQ(Run({"analyze", high, "--method", method}), 0) << err_.str();
     auto lines = Lines();
     ASSERT_GT(lines.size(), 5u);
-    EXPECT_NEAR(std::stod(Columns(lines[3])[2]), 880.0, 0.05) << method;
+    EXPECT_NEAR(std::stod(Fields(lines[3])[2]), 880.0, 0.05) << method;
 
     ASSERT_EQ(Run({"analyze", high, "--method", method, "--max-hz", "500"}), 0) << err_.str();
     lines = Lines();
     ASSERT_GT(lines.size(), 5u);
     for (size_t i = 1; i < lines.size(); ++i) {
-      const std::string pitch = Columns(lines[i])[2];
+      const std::string pitch = Fields(lines[i])[2];
       if (!pitch.empty()) {
         EXPECT_NEAR(std::stod(pitch), 440.0, 0.05) << method << ": " << lines[i];
       }
@@ -91,7 +83,7 @@ TEST_F(CliTest, PitchRangeReachesTheTracker) {
     lines = Lines();
     ASSERT_GT(lines.size(), 5u);
     for (size_t i = 1; i < lines.size(); ++i) {
-      const std::string pitch = Columns(lines[i])[2];
+      const std::string pitch = Fields(lines[i])[2];
       if (!pitch.empty()) {
         EXPECT_GT(std::stod(pitch), 999.0) << method << ": " << lines[i];
       }
