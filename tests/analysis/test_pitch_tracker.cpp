@@ -214,20 +214,6 @@ PitchEstimate AnalyzeWithHistory(PitchTracker& tracker, const std::vector<double
   return tracker.Analyze(std::span<const double>(x));
 }
 
-TEST(PitchTracker, SearchesFromA0ToC8ByDefault) {
-  const TrackerSettings s = At(44100.0);
-  EXPECT_EQ(s.minHz, 27.5);
-  EXPECT_EQ(s.maxHz, 4186.0);
-  PitchTracker tracker(kFrame, s);
-  ASSERT_TRUE(tracker.valid());
-  // The frame's own search stops at two periods of 60 Hz; below that, the longer frame
-  // (4096 samples: two periods of A0) reads the 2048 samples before the frame.
-  EXPECT_EQ(tracker.maxLag(), 735);
-  EXPECT_EQ(tracker.historyLength(), 2048);
-  // High notes at their own period: lags down to an octave above C8.
-  EXPECT_EQ(tracker.minLag(), 5);
-}
-
 TEST(PitchTracker, NotesAtBothEndsOfTheRange) {
   struct Case {
     const char* note;

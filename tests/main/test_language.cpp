@@ -374,22 +374,6 @@ TEST(Language, EveryCaptionFitsItsControlAndNoControlMovesInEitherLanguage) {
   }
 }
 
-TEST(Language, TheCheckFindsACaptionCutOff) {
-  // The layout check itself: a caption one character too long for its button is found.
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
-  p.frame.show();
-  std::vector<Cut> cuts;
-  CollectCuts(&p.form, cuts);
-  EXPECT_TRUE(cuts.empty());
-  p.form.ButtonRecLevel->SetCaption(QStringLiteral("Rec level"));
-  cuts.clear();
-  CollectCuts(&p.form, cuts);
-  ASSERT_EQ(cuts.size(), 1u);
-  EXPECT_EQ(cuts[0].text, "Rec level");
-  EXPECT_GT(cuts[0].width, cuts[0].room);
-}
-
 TEST(Language, MessageBoxesSayItInEnglish) {
   struct Case {
     const char* name;

@@ -91,21 +91,5 @@ TEST(QtProgress, ShownAfterASecondAndCancelledByItsButton) {
   EXPECT_EQ(ShownProgressDialog(), nullptr);
 }
 
-TEST(ScriptedServices, ProgressIsShownAndCancelledAsScripted) {
-  testing::ScriptedServices s;
-  int shown = 0;
-  s.whileShown = [&shown] { ++shown; };
-  s.progressShownAt = 2;
-  s.progressCancelAt = 3;
-  std::unique_ptr<Progress> p = s.StartProgress("task");
-  EXPECT_TRUE(p->Update(0.1));
-  EXPECT_EQ(shown, 0);
-  EXPECT_TRUE(p->Update(0.2));
-  EXPECT_EQ(shown, 1);
-  EXPECT_FALSE(p->Update(0.3));
-  EXPECT_EQ(s.progressFractions, (std::vector<double>{0.1, 0.2, 0.3}));
-  EXPECT_EQ(s.calls, (std::vector<testing::ServiceCall>{{"Progress", "task", "トナミラ"}}));
-}
-
 }  // namespace
 }  // namespace tonamira
