@@ -94,10 +94,8 @@ PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
   // lower bound).
   const double run = std::ceil(settings.runSeconds * settings.sampleRate / hop - 1e-9);
   runFrames_ = static_cast<int>(run >= 2.0 ? std::min(run, 1e6) : 2.0);
-  const double recent = std::ceil(settings.loudestSeconds * settings.sampleRate / hop);
-  recentDb_.assign(static_cast<size_t>(recent >= 1.0 ? std::min(recent, 65536.0) : 1.0), -1e9);
-  const double voice = std::ceil(settings.voiceSeconds * settings.sampleRate / hop);
-  voiceDb_.assign(static_cast<size_t>(voice >= 1.0 ? std::min(voice, 65536.0) : 1.0), -1e9);
+  recentDb_.Resize(settings.loudestSeconds, settings.sampleRate, hop);
+  voiceDb_.Resize(settings.voiceSeconds, settings.sampleRate, hop);
   const double bridge = std::floor(settings.bridgeSeconds * settings.sampleRate / hop + 1e-9);
   bridgeFrames_ = static_cast<int>(bridge >= 0.0 ? std::min(bridge, 1e6) : 0.0);
   valid_ = true;
@@ -116,15 +114,11 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   const double meanSquare = frame_.MeanSquare();
   estimate.levelDb =
       meanSquare > 0.0 ? std::max(kFloorDb, 10.0 * std::log10(meanSquare)) : kFloorDb;
-  recentDb_[recentNext_] = estimate.levelDb;
-  recentNext_ = (recentNext_ + 1) % recentDb_.size();
-  const double loudest = *std::max_element(recentDb_.begin(), recentDb_.end());
+  const double loudest = recentDb_.Push(estimate.levelDb);
   const bool loudEnough = estimate.levelDb >= settings_.silenceDb &&
                           estimate.levelDb >= loudest - settings_.quietBelowLoudestDb;
   estimate.audible = loudEnough;
-  voiceDb_[voiceNext_] = estimate.levelDb;
-  voiceNext_ = (voiceNext_ + 1) % voiceDb_.size();
-  const double voiceLoudest = *std::max_element(voiceDb_.begin(), voiceDb_.end());
+  const double voiceLoudest = voiceDb_.Push(estimate.levelDb);
   estimate.underVoiceDb = voiceLoudest - estimate.levelDb;
 
   const PeriodSearch* search = &frame_;

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "analysis/period_search.h"
+#include "analysis/recent_loudest.h"
 
 namespace tonamira {
 
@@ -147,8 +148,8 @@ class PitchTracker {
     run_ = 0;
     sinceClear_ = 1 << 30;
     clearHz_ = 0.0;
-    std::fill(recentDb_.begin(), recentDb_.end(), -1e9);
-    std::fill(voiceDb_.begin(), voiceDb_.end(), -1e9);
+    recentDb_.Clear();
+    voiceDb_.Clear();
   }
   // Frames a run needs (TrackerSettings::runSeconds at its hop), at least two.
   int runFrames() const { return runFrames_; }
@@ -176,10 +177,8 @@ class PitchTracker {
   double previousHz_ = 0.0;  // the previous frame's voiced pitch, 0 when unvoiced
   double runHz_ = 0.0;       // the previous frame's candidate, when it continued the run
   int run_ = 0;              // frames in the current run
-  std::vector<double> recentDb_;  // the levels of the last frames (loudestSeconds), a ring
-  size_t recentNext_ = 0;
-  std::vector<double> voiceDb_;   // the same over voiceSeconds
-  size_t voiceNext_ = 0;
+  RecentLoudest recentDb_;  // the levels of the last loudestSeconds
+  RecentLoudest voiceDb_;   // the same over voiceSeconds
   int bridgeFrames_ = 0;          // bridgeSeconds at the hop
   double clearHz_ = 0.0;          // the pitch of that frame
   int sinceClear_ = 1 << 30;      // frames since one voiced by a rule other than the bridge
