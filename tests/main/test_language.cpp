@@ -180,31 +180,6 @@ std::vector<Cut> CutCaptions(Program& p, int* checked = nullptr) {
   return cuts;
 }
 
-TEST(Language, JapaneseIsTheDefaultAndEnglishIsOneClickAway) {
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
-  EXPECT_EQ(p.frame.CurrentLanguage(), Language::Japanese);
-  EXPECT_TRUE(p.frame.JapaneseAction()->isChecked());
-  EXPECT_FALSE(p.frame.EnglishAction()->isChecked());
-  // Both items sit in 表示, named in their own language, one of them checked at a time.
-  QMenu* view = nullptr;
-  for (QAction* a : p.frame.menuBar()->actions())
-    if (a->text() == QString::fromUtf8("表示(&V)")) view = a->menu();
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(view->actions().contains(p.frame.EnglishAction()));
-  EXPECT_TRUE(view->actions().contains(p.frame.JapaneseAction()));
-  EXPECT_EQ(p.frame.EnglishAction()->text(), "English");
-  EXPECT_EQ(p.frame.JapaneseAction()->text(), QString::fromUtf8("日本語"));
-  ASSERT_NE(p.frame.EnglishAction()->actionGroup(), nullptr);
-  EXPECT_TRUE(p.frame.EnglishAction()->actionGroup()->isExclusive());
-  EXPECT_EQ(p.frame.EnglishAction()->actionGroup(), p.frame.JapaneseAction()->actionGroup());
-
-  p.Choose(Language::English);
-  EXPECT_EQ(p.frame.CurrentLanguage(), Language::English);
-  EXPECT_TRUE(p.frame.EnglishAction()->isChecked());
-  EXPECT_FALSE(p.frame.JapaneseAction()->isChecked());
-}
-
 TEST(Language, EnglishShowsAtOnceInEveryWindowAndJapaneseComesBackExactly) {
   QTemporaryDir dir;
   Program p(dir.filePath("settings.ini"));
@@ -311,7 +286,10 @@ TEST(Language, TheChoiceIsRememberedAcrossARestart) {
   QTemporaryDir dir;
   const QString file = dir.filePath("settings.ini");
   {
+    // With nothing stored, Japanese, as the program always was.
     Program p(file);
+    EXPECT_EQ(p.frame.CurrentLanguage(), Language::Japanese);
+    EXPECT_TRUE(p.frame.JapaneseAction()->isChecked());
     p.Choose(Language::English);
   }
   EXPECT_EQ(QSettings(file, QSettings::IniFormat).value(UiLanguage::kSettingsKey).toString(), "en");
