@@ -134,9 +134,8 @@ void LivePitchTracker::Decide(int64_t frame, std::vector<LivePoint>& out) {
   if (SlotOf(frame).estimate.voiced)
     for (int64_t f = frame - 1; f >= oldest; --f) {
       Slot& here = SlotOf(f);
-      if (!here.open || !LeadsInto(here.estimate, SlotOf(f + 1).estimate, settings_)) break;
-      here.estimate.voiced = true;
-      here.estimate.hz = here.estimate.candidateHz;
+      if (!here.open || !VoiceIfLeadsInto(here.estimate, SlotOf(f + 1).estimate, settings_))
+        break;
       here.open = false;
       out.push_back(PointOf(f));
     }

@@ -25,8 +25,15 @@ constexpr int kMultipleReach = 2;
 constexpr double kOddEvenRatio = 3.0;
 constexpr double kOddEvenFloor = 0.01;
 // Refinement at a multiple of the period is kept only when it agrees with the period found
-// at the period itself to within this many samples.
+// at the period itself to within this many samples, and within this many cents: on a fast
+// glide of a high pitch (tens of periods in the frame) the dips at the far multiples smear
+// and drift, while a steady tone's agree to a small fraction of a cent.
 constexpr double kRefineAgreement = 0.5;
+constexpr double kRefineAgreementCents = 3.0;
+// How many lags the refinement's parabola may move downhill from the lag it is given: the
+// dip seen from the middle of the frame lies within two lags of the transform's on a glide
+// of two octaves a second.
+constexpr int kExactSteps = 4;
 
 bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
@@ -174,6 +181,37 @@ double PeriodSearch::DipNear(int lag) const {
   return best;
 }
 
+int PeriodSearch::DeepestDip(int from, int to) const {
+  from = std::max(from, minLag_ + 1);
+  to = std::min(to, maxLag_ - 1);
+  int best = -1;
+  for (int t = from; t <= to; ++t) {
+    const double here = cmnd_[static_cast<size_t>(t)];
+    if (here <= cmnd_[static_cast<size_t>(t - 1)] && here <= cmnd_[static_cast<size_t>(t + 1)] &&
+        (best < 0 || here < cmnd_[static_cast<size_t>(best)]))
+      best = t;
+  }
+  return best;
+}
+
+int PeriodSearch::DeepestDips(int* lags, int count) const {
+  int found = 0;
+  for (int t = minLag_ + 1; t < maxLag_; ++t) {
+    const double here = cmnd_[static_cast<size_t>(t)];
+    if (here > cmnd_[static_cast<size_t>(t - 1)] || here > cmnd_[static_cast<size_t>(t + 1)])
+      continue;
+    // Insertion into the list kept sorted by depth; a dip shallower than all of a full list
+    // is dropped.
+    int at = found;
+    while (at > 0 && here < cmnd_[static_cast<size_t>(lags[at - 1])]) --at;
+    if (at >= count) continue;
+    for (int k = std::min(found, count - 1); k > at; --k) lags[k] = lags[k - 1];
+    lags[at] = t;
+    found = std::min(found + 1, count);
+  }
+  return found;
+}
+
 int PeriodSearch::BottomNear(int lag) const {
   int best = std::min(lag, maxLag_);
   for (int t = std::max(1, lag - kMultipleReach); t <= std::min(maxLag_, lag + kMultipleReach); ++t)
@@ -236,8 +274,12 @@ int PeriodSearch::ChoosePeriod(int from) const {
 }
 
 void PeriodSearch::ExactDifferences(int lag, double out[3]) const {
+  // The window of W samples and its copy lag + 1 later lie in the middle of the frame, so
+  // that the period refined is the frame's own at its centre: with the window at the start
+  // of the frame, the period of a glide was the one some 5 ms before the centre (12 cents
+  // off on a glide of two octaves a second), the time the frame's pitch is reported for.
+  const double* x = x_ + std::max(0, (maxLag_ - 1 - lag) / 2);
   // Four running sums per lag: one sum would wait on every addition in turn.
-  const double* x = x_;
   const auto w = static_cast<size_t>(window_);
   const auto t = static_cast<size_t>(lag);
   double sums[3][4] = {};
@@ -264,26 +306,55 @@ double PeriodSearch::RefinePeriod(int lag) const {
     if (t <= 1 || t >= maxLag_) return static_cast<double>(t);
     return t + ParabolaVertex(at(t - 1), at(t), at(t + 1));
   };
+  // From the middle of the frame the dip may lie a lag or two from where the transform's
+  // differences put it (on a glide): the parabola is drawn at the bottom, found downhill.
   auto exactVertexAt = [&](int t) {
     if (t <= 1 || t >= maxLag_) return static_cast<double>(t);
     double d[3];
     ExactDifferences(t, d);
+    for (int step = 0; step < kExactSteps; ++step) {
+      const int next = d[0] < d[1] ? t - 1 : d[2] < d[1] ? t + 1 : t;
+      if (next == t || next <= 1 || next >= maxLag_) break;
+      t = next;
+      ExactDifferences(t, d);
+    }
     return t + ParabolaVertex(d[0], d[1], d[2]);
   };
-  const double base = vertexAt(lag);
+  // The period at the period itself, from the middle of the frame (ExactDifferences): the
+  // transform's differences compare the start of the frame with what follows it, and on a
+  // glide their dip lies where the period was then.
+  const double base = exactVertexAt(lag);
   // The dip at k periods lies k times further out; the same error of the parabola there is
-  // k times smaller in the period. The multiple is found on the transform's differences,
-  // and its parabola drawn through differences summed from the samples.
-  for (int k = maxLag_ / std::max(lag, 1); k >= 2; --k) {
+  // k times smaller in the period. The multiple is found on the transform's differences
+  // (which for lags near maxLag span the whole frame): from k times the period downhill to
+  // the bottom of its dip, which on a glide lies some lags away from it, but within half a
+  // period. Its parabola is drawn through differences summed from the samples.
+  const int reach = std::max(1, lag / 2);
+  const double agreement =
+      std::min(kRefineAgreement, base * (std::exp2(kRefineAgreementCents / 1200.0) - 1.0));
+  // A multiple whose refined period disagrees is one whose dip has drifted (a glide); the
+  // refinement then tries half as many periods, where the drift is half as large, so that
+  // at most a few multiples are summed from the samples.
+  for (int k = maxLag_ / std::max(lag, 1); k >= 2;) {
     int t = RoundInt(k * base);
-    if (t - 1 < 1 || t + 1 > maxLag_) continue;
-    if (at(t - 1) < at(t) && t - 2 >= 1) --t;
-    else if (at(t + 1) < at(t) && t + 2 <= maxLag_) ++t;
-    if (t - 1 < 1 || t + 1 > maxLag_) continue;
-    if (std::abs(vertexAt(t) / k - base) > kRefineAgreement) continue;
-    return exactVertexAt(t) / k;
+    if (t - 1 < 1 || t + 1 > maxLag_) {
+      --k;
+      continue;
+    }
+    for (int step = 0; step < reach; ++step) {
+      if (t - 2 >= 1 && at(t - 1) < at(t)) --t;
+      else if (t + 2 <= maxLag_ && at(t + 1) < at(t)) ++t;
+      else break;
+    }
+    if (std::abs(vertexAt(t) / k - base) > kRefineAgreement) {
+      --k;
+      continue;
+    }
+    const double refined = exactVertexAt(t) / k;
+    if (std::abs(refined - base) <= agreement) return refined;
+    k /= 2;
   }
-  return exactVertexAt(lag);
+  return base;
 }
 
 double PeriodSearch::Confidence(int lag) const {

@@ -14,7 +14,9 @@
 //    frame, about 0 for noise of any colour;
 //  - refinement at the largest multiple of the period that fits the lag range, where a
 //    parabola through three lags, their differences summed afresh from the samples in
-//    double precision, gives the period to a small fraction of a sample.
+//    double precision over a window in the middle of the frame, gives the period to a small
+//    fraction of a sample: the period at the frame's centre, also on a glide (where a
+//    multiple's dip has drifted from the period's, fewer periods are tried).
 // PitchTracker runs one of these on its frame and, for the lowest pitches, another on a
 // longer frame ending with it.
 
@@ -45,6 +47,12 @@ class PeriodSearch {
   int ChoosePeriod() const { return ChoosePeriod(minLag_); }
   double RefinePeriod(int lag) const;  // the period in samples, to a fraction of one
   double Confidence(int lag) const;    // 0 .. 1
+  // The lag of the deepest dip of d' (a lag no higher than both its neighbours) among the
+  // lags from..to, clamped to minLag + 1 .. maxLag - 1; -1 when there is none.
+  int DeepestDip(int from, int to) const;
+  // The lags of the `count` deepest such dips over the whole lag range, deepest first, into
+  // lags[]; returns how many there are (at most count).
+  int DeepestDips(int* lags, int count) const;
   // The deepest d' within a few lags of lag (a dip's depth where it may lie a lag or two off).
   double DipNear(int lag) const;
   // How much deeper a dip must be than an earlier one for the earlier not to be the period.

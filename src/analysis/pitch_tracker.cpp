@@ -106,6 +106,25 @@ bool PitchTracker::InRange(double hz) const {
   return hz >= settings_.minHz / tolerance && hz <= settings_.maxHz * tolerance;
 }
 
+int PitchTracker::NearTheVoice(int lag, bool loud) const {
+  // The pitch to be near, and how near: the previous frame's, within a continuation; else,
+  // for a frame loud enough to be bridged, the last clear frame's within the bridge's reach,
+  // while the bridge still holds (this frame would be the sinceClear_ + 1-th after it).
+  double voice = previousHz_;
+  double semitones = settings_.continuationSemitones;
+  if (voice <= 0.0 && loud && sinceClear_ < bridgeFrames_) {
+    voice = clearHz_;
+    semitones = settings_.bridgeSemitones;
+  }
+  if (voice <= 0.0) return lag;
+  const double rate = settings_.sampleRate;
+  if (std::abs(12.0 * std::log2(rate / lag / voice)) <= semitones) return lag;
+  const double spread = std::exp2(semitones / 12.0);
+  const int near = frame_.DeepestDip(static_cast<int>(std::ceil(rate / (voice * spread))),
+                                     static_cast<int>(std::floor(rate * spread / voice)));
+  return near > 0 && frame_.Confidence(near) >= settings_.continuedConfidence ? near : lag;
+}
+
 PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   PitchEstimate estimate;
   if (!valid_ || samples.size() < static_cast<size_t>(n_)) return estimate;
@@ -161,6 +180,15 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
       confidence = longConfidence;
     }
   }
+  // A doubtful frame whose period lies away from the voice just heard is searched again near
+  // it (see NearTheVoice).
+  if (search == &frame_ && loudEnough && confidence < settings_.voicedConfidence) {
+    const int near = NearTheVoice(lag, estimate.underVoiceDb <= settings_.bridgeBelowLoudestDb);
+    if (near != lag) {
+      lag = near;
+      confidence = frame_.Confidence(lag);
+    }
+  }
   const double hz = settings_.sampleRate / search->RefinePeriod(lag);
   estimate.inRange = InRange(hz);
   if (!estimate.inRange) confidence = std::min(confidence, kOutOfRangeConfidence);
@@ -186,6 +214,18 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
   const bool bridged = !clear && candidate && loud && sinceClear_ <= bridgeFrames_ &&
                        std::abs(12.0 * std::log2(hz / clearHz_)) <= settings_.bridgeSemitones;
   const bool voiced = clear || bridged;
+  if (!voiced && loudEnough && search == &frame_) {
+    int dips[kAlternatives + 1];
+    const int found = frame_.DeepestDips(dips, kAlternatives + 1);
+    int kept = 0;
+    for (int k = 0; k < found && kept < kAlternatives; ++k) {
+      if (dips[k] == lag) continue;
+      const double c = frame_.Confidence(dips[k]);
+      const double alternative = settings_.sampleRate / frame_.RefinePeriod(dips[k]);
+      if (c >= settings_.continuedConfidence && InRange(alternative))
+        estimate.alternatives[static_cast<size_t>(kept++)] = {alternative, c};
+    }
+  }
   estimate.voiced = voiced;
   estimate.candidateHz = hz;
   estimate.hz = voiced ? hz : 0.0;

@@ -10,20 +10,21 @@
 
 namespace tonamira {
 
-// Whether the unvoiced frame `here` leads into the voiced frame `next` that follows it: its
-// candidate lies inside the searched range, it is audible (PitchEstimate::audible) and its
+// Voices the unvoiced frame `here` when it leads into the voiced frame `next` that follows
+// it, and says whether it did. It leads in when it is audible (PitchEstimate::audible), its
 // level at least settings.silenceDb and within settings.continuationBelowLoudestDb of the
-// recent loudest (PitchEstimate::underVoiceDb), its confidence at least
-// settings.continuedConfidence, and its candidate pitch within
+// recent loudest (PitchEstimate::underVoiceDb), and one of its periods (its own candidate
+// first, then its alternatives, deepest first) lies inside the searched range at a
+// confidence of at least settings.continuedConfidence with its pitch within
 // settings.continuationSemitones of next's pitch, or, for a frame within
 // settings.bridgeBelowLoudestDb of that loudest, within settings.bridgeSemitones (the
-// bridge, backwards). Such a frame is voiced with its candidate (the backward rule, offline
-// and live).
-bool LeadsInto(const PitchEstimate& here, const PitchEstimate& next,
-               const TrackerSettings& settings);
+// bridge, backwards). The frame is then voiced at that pitch and confidence (the backward
+// rule, offline and live).
+bool VoiceIfLeadsInto(PitchEstimate& here, const PitchEstimate& next,
+                      const TrackerSettings& settings);
 
-// Walks from the last frame to the first: an unvoiced frame that LeadsInto the next frame,
-// voiced, becomes voiced with its candidate. Stretches therefore grow backwards frame by
+// Walks from the last frame to the first, voicing each unvoiced frame that leads into the
+// next (VoiceIfLeadsInto). Stretches therefore grow backwards frame by
 // frame, as far as the chain of such frames reaches; nothing is unvoiced. The live form
 // (live_pitch.h) applies the same rule with the chain cut at a fixed look-ahead.
 void ExtendVoicingBackward(std::span<PitchEstimate> frames, const TrackerSettings& settings);
