@@ -202,8 +202,10 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
                          estimate.confidence >= settings_.continuedConfidence;
   run_ = candidate ? (near(runHz_) ? run_ + 1 : 1) : 0;
   runHz_ = candidate ? hz : 0.0;
+  const bool far = estimate.underVoiceDb > settings_.continuationBelowLoudestDb;
   const bool clear = loudEnough && estimate.inRange &&
-                     (estimate.confidence >= settings_.voicedConfidence ||
+                     (estimate.confidence >= (far ? settings_.farVoicedConfidence
+                                                  : settings_.voicedConfidence) ||
                       (candidate && (near(previousHz_) || run_ >= runFrames_)));
   // The bridge holds only while every frame since the clear one stays loud: a pause, however
   // short, ends the line, and what starts after it (an onset's transient) is not bridged.

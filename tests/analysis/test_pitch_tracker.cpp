@@ -514,6 +514,29 @@ TEST(PitchTracker, AWeakFundamentalKeepsThePitchOfTheVoiceBeforeIt) {
   EXPECT_GT(lowConfidence, static_cast<int>(breathy.size()) / 2);  // not voiced on their own
 }
 
+TEST(PitchTracker, AClearEchoFarUnderTheLineNeedsMoreThanAClearFrame) {
+  // A vowel's echo 32 dB under the line, periodic enough (confidence 0.85-0.90) that a frame
+  // within 30 dB of the line would be voiced on its own: this far down it is not, unless the
+  // confidence asked of such frames is lowered to the ordinary one.
+  std::vector<double> x;
+  double phase = 0.0;
+  AppendTone(x, 180.0, 0.5, 0.0, 0.5, 1, phase);
+  AppendTone(x, 180.0, 0.5 * std::pow(10.0, -32.0 / 20.0), 0.0022, 2.0, 2, phase);
+  TrackerSettings s = At(44100.0);
+  TrackerSettings ordinary = s;
+  ordinary.farVoicedConfidence = s.voicedConfidence;
+  const auto frames = TrackSound(x, s);
+  const auto lenient = TrackSound(x, ordinary);
+  const auto tail = FramesWithin(frames.size(), 0.6, 2.5);
+  ASSERT_GT(tail.size(), 70u);
+  for (size_t f : tail) {
+    ASSERT_GE(frames[f].confidence, s.voicedConfidence) << f;
+    ASSERT_LT(frames[f].confidence, s.farVoicedConfidence) << f;
+    EXPECT_FALSE(frames[f].voiced) << f;
+    EXPECT_TRUE(lenient[f].voiced) << f;
+  }
+}
+
 TEST(PitchTracker, AnEchoRepeatingTheLineIsNotContinued) {
   // A loud line, then its pitch 32 dB under it in the room's noise for two seconds: within
   // the level gate's 35 dB, periodic enough to continue the line (confidence 0.5-0.85), but
