@@ -242,7 +242,7 @@ TEST(TrackerFloor, RealLowestNotes) {
 
 TEST(TrackerFloor, RealHighestNotes) {
   // Piano C8, A7, F#7 and flute C7: searched at their own periods. The piano's decays fall
-  // fast, under the voicing's level gate (35 dB below the loudest of the last second); the
+  // fast, under the voicing's level gate (40 dB below the loudest of the last second); the
   // octave errors left are onsets (F#7's first frames, the flute's C7 speaking at C5 for
   // its first 60 ms), not the steady note.
   const RealScore s = ScoreReal("real-high.flac");
@@ -256,11 +256,14 @@ TEST(TrackerFloor, RealSpeechAgainstPraat) {
   ASSERT_GT(s.pitched, 40);
   ASSERT_GT(s.silent, 15);
   const int voiced = s.pitched - s.unvoiced;
-  EXPECT_GE(voiced, 0.75 * s.pitched) << voiced << " of " << s.pitched << " voiced";
+  // The weak frames inside the lines are voiced at the voice's period among their dips (110
+  // of 116 when only the deepest was looked at).
+  EXPECT_GE(voiced, 0.96 * s.pitched) << voiced << " of " << s.pitched << " voiced";
   EXPECT_GE(s.correct, 0.9 * voiced) << s.correct << " of " << voiced;
   // Praat calls a frame unvoiced under 3 % of the sound's peak; these lines' echo tails
-  // (the same pitch, 35 to 45 dB under the voice) stay voiced here for most of a second.
-  EXPECT_LE(s.falseAlarms, 0.3 * s.silent) << s.falseAlarms << " of " << s.silent;
+  // (the same pitch, 35 to 45 dB under the voice, confident) stay voiced here for most of a
+  // second: the level gate lies at 40 dB, where a high piano note's decay still is the note.
+  EXPECT_LE(s.falseAlarms, s.silent / 3) << s.falseAlarms << " of " << s.silent;
 }
 
 TEST(TrackerFloor, RealRecordingsLiveWithinAPointOfThePreciseMethod) {
