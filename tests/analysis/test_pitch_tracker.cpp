@@ -380,7 +380,8 @@ TEST(PitchTracker, AGlideIsMeasuredAtTheFrameCentre) {
       ASSERT_TRUE(frames[f].voiced) << c.f0 << " to " << c.f1 << ", frame " << f;
       const double t = (static_cast<double>(f) * 1024 + kFrame / 2) / 44100.0;
       const double truth = c.f0 * std::pow(c.f1 / c.f0, t / c.seconds);
-      EXPECT_NEAR(Cents(frames[f].hz, truth), 0.0, 5.0) << c.f0 << " to " << c.f1 << ", frame " << f;
+      EXPECT_NEAR(Cents(frames[f].hz, truth), 0.0, 5.0)
+          << c.f0 << " to " << c.f1 << ", frame " << f;
     }
   }
 }
