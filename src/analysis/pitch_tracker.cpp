@@ -223,8 +223,9 @@ PitchEstimate PitchTracker::Analyze(std::span<const double> samples) {
     for (int k = 0; k < found && kept < kAlternatives; ++k) {
       if (dips[k] == lag) continue;
       const double c = frame_.Confidence(dips[k]);
+      if (c < settings_.continuedConfidence) continue;  // before the refinement, which costs
       const double alternative = settings_.sampleRate / frame_.RefinePeriod(dips[k]);
-      if (c >= settings_.continuedConfidence && InRange(alternative))
+      if (InRange(alternative))
         estimate.alternatives[static_cast<size_t>(kept++)] = {alternative, c};
     }
   }
