@@ -17,8 +17,10 @@ constexpr int kLongestFrame = 65536;
 
 bool PowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
+}  // namespace
+
 // The lag ranges of the two searches.
-struct Plan {
+struct SearchPlan {
   int minLag = 0;        // highest pitch searched, with the reach beyond maxHz
   int frameMaxLag = 0;   // the frame's own search
   int longFrame = 0;     // 0: no longer frame
@@ -27,14 +29,16 @@ struct Plan {
   int inRangeMaxLag = 0;
 };
 
+namespace {
+
 bool SettingsUsable(const TrackerSettings& s) {
   // The lags must fit an int: periods up to kLongestFrame samples.
   return s.sampleRate > 0.0 && s.minHz > 0.0 && s.maxHz > s.minHz && std::isfinite(s.sampleRate) &&
          std::isfinite(s.maxHz) && s.sampleRate / s.minHz <= kLongestFrame;
 }
 
-Plan PlanSearch(int n, const TrackerSettings& s) {
-  Plan p;
+SearchPlan PlanSearch(int n, const TrackerSettings& s) {
+  SearchPlan p;
   if (!SettingsUsable(s)) return p;  // no lags: PeriodSearch and the tracker refuse it
   const double rate = s.sampleRate;
   // The longest in-range period, and the longest searched (an octave further).
@@ -71,13 +75,14 @@ int32_t PreciseFrameLength(uint32_t sampleRate) {
 }
 
 PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings)
-    : settings_(settings),
-      frame_(frameLength, PlanSearch(frameLength, settings).minLag,
-             PlanSearch(frameLength, settings).frameMaxLag) {
+    : PitchTracker(frameLength, settings, PlanSearch(frameLength, settings)) {}
+
+PitchTracker::PitchTracker(int frameLength, const TrackerSettings& settings,
+                           const SearchPlan& plan)
+    : settings_(settings), frame_(frameLength, plan.minLag, plan.frameMaxLag) {
   if (frameLength < 64 || !PowerOfTwo(frameLength) || !SettingsUsable(settings) ||
       !frame_.valid())
     return;
-  const Plan plan = PlanSearch(frameLength, settings);
   if (plan.inRangeMinLag + 2 > plan.inRangeMaxLag) return;
   inRangeMinLag_ = plan.inRangeMinLag;
   // The longest in-range period with the range's tolerance, in whole lags.

@@ -149,6 +149,8 @@ struct PitchEstimate {
 // stops higher and the longer frame takes over from there.
 int32_t PreciseFrameLength(uint32_t sampleRate);
 
+struct SearchPlan;  // the lag ranges of the tracker's searches (pitch_tracker.cpp)
+
 class PitchTracker {
  public:
   // frameLength must be a power of two from 64 to 65536 and the settings positive with
@@ -192,6 +194,7 @@ class PitchTracker {
   int maxLag() const { return frame_.maxLag(); }
 
  private:
+  PitchTracker(int frameLength, const TrackerSettings& settings, const SearchPlan& plan);
   bool InRange(double hz) const;
   // The period of a doubtful frame (the frame's own search, its chosen lag), reconsidered
   // against the voice before it: when the lag's pitch lies farther from the previous frame's
