@@ -129,8 +129,8 @@ class QtProgress final : public Progress {
     const int64_t now = elapsedMs_();
     if (!dialog_) {
       if (now <= kProgressAfterMs) return true;
-      dialog_ = std::make_unique<QProgressDialog>(text_, QCoreApplication::translate("QtServices", "キャンセル"), 0, 1000,
-                                                  owner_);
+      dialog_ = std::make_unique<QProgressDialog>(
+          text_, QCoreApplication::translate("QtServices", "キャンセル"), 0, 1000, owner_);
       dialog_->setWindowTitle(QCoreApplication::translate("QtServices", kApplicationTitle));
       dialog_->setWindowModality(Qt::ApplicationModal);
       dialog_->setAutoClose(false);

@@ -1,7 +1,7 @@
 #pragma once
 // The platform services the window calls: message boxes, the confirmation question, file
-// dialogs, the progress of a long task and starting another program. The window talks only to this interface; the
-// program uses QtServices, tests answer from a script.
+// dialogs, the progress of a long task and starting another program. The window talks only
+// to this interface; the program uses QtServices, tests answer from a script.
 
 #include <cstdint>
 #include <functional>
