@@ -39,21 +39,13 @@ QT_END_NAMESPACE
 namespace tonamira {
 namespace {
 
-using testing::App;
 using testing::RunQueuedEvents;
 using testing::ScriptedServices;
 using testing::ServiceCall;
 
-// The program's frame on the simulated devices, with settings in a folder of its own.
-struct Program {
-  explicit Program(const QString& settingsFile)
-      : settings(settingsFile, QSettings::IniFormat), frame((App(), services), sim, settings) {}
-  ScriptedServices services;
-  SimAudio sim;
-  QSettings settings;
-  MainFrame frame;
-  FormMain& form = frame.Form();
-  TraceWindow& trace = frame.Trace();
+// The program's frame, where the user switches the language.
+struct Program : testing::ProgramFrame {
+  using ProgramFrame::ProgramFrame;
 
   // What the user does: the item under 表示, then the windows take the change as Qt delivers
   // it.
@@ -181,8 +173,7 @@ std::vector<Cut> CutCaptions(Program& p, int* checked = nullptr) {
 }
 
 TEST(Language, EnglishShowsAtOnceInEveryWindowAndJapaneseComesBackExactly) {
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
+  Program p;
   p.frame.show();
   p.trace.show();
   const std::vector<QString> japanese = AllTexts(p);
@@ -264,8 +255,7 @@ TEST(Language, ACaptionThatFollowsTheStateIsSwitchedAsItStands) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QTemporaryDir dir;
-    Program p(dir.filePath("settings.ini"));
+    Program p;
     c.start(p);
     Button* b = c.button(p.form);
     ASSERT_EQ(b->Caption(), QString::fromUtf8(c.busy[0]));
@@ -328,8 +318,7 @@ TEST(Language, AStoredCodeOtherThanEnglishIsJapanese) {
 }
 
 TEST(Language, EveryCaptionFitsItsControlAndNoControlMovesInEitherLanguage) {
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
+  Program p;
   p.frame.show();
   p.trace.show();
   for (QMenu* m : p.frame.menuBar()->findChildren<QMenu*>()) m->adjustSize();
@@ -355,22 +344,22 @@ TEST(Language, EveryCaptionFitsItsControlAndNoControlMovesInEitherLanguage) {
 TEST(Language, MessageBoxesSayItInEnglish) {
   struct Case {
     const char* name;
-    std::function<void(Program&, const QTemporaryDir&)> act;
+    std::function<void(Program&)> act;
     ServiceCall want;
   };
   const Case cases[] = {
       {"no volume control",
-       [](Program& p, const QTemporaryDir&) {
+       [](Program& p) {
          p.services.startAnswers.push_back(false);
          p.form.ButtonPlayLevelClick();
        },
        {"MessageBox", "Cannot start the volume control (pavucontrol). Please check that it is installed.",
         "ERROR"}},
       {"overwrite",
-       [](Program& p, const QTemporaryDir& dir) {
+       [](Program& p) {
          const std::vector<int16_t> tone = testing::ToneSamples(440.0, 4410);
          const std::string file =
-             testing::WriteFile(dir, "take.wav", testing::WavBytes({}, testing::Pcm16(tone, 1)));
+             testing::WriteFile(p.dir, "take.wav", testing::WavBytes({}, testing::Pcm16(tone, 1)));
          p.services.fileAnswers.push_back(file);
          p.form.OpenClick();
          p.services.fileAnswers.push_back(file);
@@ -378,7 +367,7 @@ TEST(Language, MessageBoxesSayItInEnglish) {
        },
        {"Confirm", "Overwrite this file? {dir}/take.wav", "確認"}},
       {"the output lost",
-       [](Program& p, const QTemporaryDir&) {
+       [](Program& p) {
          p.form.PlayButtonClick();
          p.sim.LoseOutput();
          p.sim.Advance(10'000);
@@ -387,36 +376,33 @@ TEST(Language, MessageBoxesSayItInEnglish) {
        {"MessageBox",
         AudioErrorText(AudioResult::DeviceLost) + "\nThe playback stopped.", "ERROR"}},
       {"about",
-       [](Program& p, const QTemporaryDir&) { p.frame.AboutAction()->trigger(); },
+       [](Program& p) { p.frame.AboutAction()->trigger(); },
        {"MessageBox", "{about}", "About Tonamira"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QTemporaryDir dir;
-    Program p(dir.filePath("settings.ini"));
+    Program p;
     p.Choose(Language::English);
-    c.act(p, dir);
+    c.act(p);
     ServiceCall want = c.want;
     const std::string folder = "{dir}";
     if (const size_t at = want.text.find(folder); at != std::string::npos)
-      want.text.replace(at, folder.size(), dir.path().toStdString());
-    if (want.text == "{about}") want.text = MainFrame::AboutText();
+      want.text.replace(at, folder.size(), p.dir.path().toStdString());
+    if (want.text == "{about}") {
+      want.text = MainFrame::AboutText();
+      // The version box in English is the program's English text.
+      EXPECT_EQ(want.text.rfind("Tonamira ver1.24\nA program for looking at the pitch", 0), 0u);
+    }
     ASSERT_FALSE(p.services.calls.empty());
     const ServiceCall& got = p.services.calls.back();
     EXPECT_EQ(got.kind, want.kind);
     EXPECT_EQ(got.text, want.text);
     EXPECT_EQ(got.caption, want.caption);
   }
-  // The version box in English is the program's English text.
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
-  p.Choose(Language::English);
-  EXPECT_EQ(MainFrame::AboutText().rfind("Tonamira ver1.24\nA program for looking at the pitch", 0), 0u);
 }
 
 TEST(Language, TheLoudnessWarningIsDrawnInEnglish) {
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
+  Program p;
   p.Choose(Language::English);
   std::vector<int16_t> loud(2048, 0);
   loud[2] = 32001;
@@ -437,8 +423,7 @@ TEST(Language, TheLoudnessWarningIsDrawnInEnglish) {
 
 TEST(Language, TheRealBoxesAskInEnglish) {
   // The real boxes, read while they are shown and then closed.
-  QTemporaryDir dir;
-  Program p(dir.filePath("settings.ini"));
+  Program p;
   p.Choose(Language::English);
   QtServices services;
   QString title;

@@ -1,10 +1,13 @@
 #pragma once
-// Shared pieces of the window tests: the application object and a scripted stand-in for the
-// platform services that records every call and answers from queues.
+// Shared pieces of the window tests: the application object, a scripted stand-in for the
+// platform services that records every call and answers from queues, and the program's frame
+// over them.
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QSettings>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <functional>
@@ -14,7 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "devices/sim_audio.h"
+#include "main/form_main.h"
+#include "main/main_frame.h"
 #include "main/services.h"
+#include "main/trace_window.h"
 
 namespace tonamira::testing {
 
@@ -131,6 +138,24 @@ class ScriptedServices final : public Services {
     queue.pop_front();
     return v;
   }
+};
+
+// The frame as the program makes it, on the simulated devices, with its settings in a file of
+// its own: settings.ini in a fresh folder, or the file given (to run the program again on the
+// settings of an earlier run).
+struct ProgramFrame {
+  ProgramFrame() : ProgramFrame(QString()) {}
+  explicit ProgramFrame(const QString& settingsFile)
+      : settings(settingsFile.isEmpty() ? dir.filePath("settings.ini") : settingsFile,
+                 QSettings::IniFormat),
+        frame((App(), services), sim, settings) {}
+  QTemporaryDir dir;
+  ScriptedServices services;
+  SimAudio sim;
+  QSettings settings;
+  MainFrame frame;
+  FormMain& form = frame.Form();
+  TraceWindow& trace = frame.Trace();
 };
 
 }  // namespace tonamira::testing

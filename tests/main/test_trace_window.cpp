@@ -24,21 +24,12 @@
 namespace tonamira {
 namespace {
 
-using testing::App;
 using testing::RunQueuedEvents;
 using testing::ScriptedServices;
 using testing::ServiceCall;
 
-// The frame as the program makes it, on the simulated devices, with settings of its own.
-struct Framed {
-  QTemporaryDir dir;
-  ScriptedServices services;
-  SimAudio sim;
-  QSettings settings{dir.filePath("settings.ini"), QSettings::IniFormat};
-  MainFrame frame{(App(), services), sim, settings};
-  FormMain& form = frame.Form();
-  TraceWindow& trace = frame.Trace();
-
+// The program's frame, driven through the event loop.
+struct Framed : testing::ProgramFrame {
   // The notifications and the tap's fragments go through the event loop, as in the program.
   void Deliver() {
     for (int i = 0; i < 4; ++i) RunQueuedEvents();
