@@ -43,22 +43,27 @@ bool Drop(FormMain& form, const QString& path, const QUrl& url = {}) {
   return drop.isAccepted();
 }
 
+// The two ways a file opens without a dialog: named when the program starts, and dropped.
+struct OpenWay {
+  const char* name;
+  void (*open)(Window&, const std::string& path);
+};
+const OpenWay kOpenWays[] = {
+    {"named at start", [](Window& w, const std::string& path) { w.form.OpenFile(path); }},
+    {"dropped",
+     [](Window& w, const std::string& path) {
+       EXPECT_TRUE(Drop(w.form, QString::fromStdString(path)));
+     }},
+};
+
 TEST(Desktop, AFileGivenOrDroppedOpensAsTheOpenButtonOpensIt) {
   QTemporaryDir dir;
   const std::string tone = ToneFile(dir, "a 330 tone.wav", 330.0);
   const std::string missing = dir.filePath("gone.wav").toStdString();
-  struct Case {
-    const char* name;
-    std::function<void(Window&)> open;
-  };
-  const Case cases[] = {
-      {"named at start", [&](Window& w) { w.form.OpenFile(tone); }},
-      {"dropped", [&](Window& w) { EXPECT_TRUE(Drop(w.form, QString::fromStdString(tone))); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const OpenWay& way : kOpenWays) {
+    SCOPED_TRACE(way.name);
     Window w;
-    c.open(w);
+    way.open(w, tone);
     EXPECT_EQ(w.form.LbfftValue->Caption(), "330");
     // E4 is 329.63 Hz: 330 Hz is 2.0 cents sharp of it.
     EXPECT_EQ(w.form.LbfftValue->toolTip(), QString::fromUtf8("330 Hz: E4 から +2.0 セント"));
@@ -76,16 +81,8 @@ TEST(Desktop, AFileGivenOrDroppedOpensAsTheOpenButtonOpensIt) {
 TEST(Desktop, AFileOpenedWhileATakeIsStoppingStaysTheCurrentSound) {
   QTemporaryDir dir;
   const std::string tone = ToneFile(dir, "t.wav", 330.0);
-  struct Case {
-    const char* name;
-    std::function<void(Window&)> open;
-  };
-  const Case cases[] = {
-      {"named", [&](Window& w) { w.form.OpenFile(tone); }},
-      {"dropped", [&](Window& w) { EXPECT_TRUE(Drop(w.form, QString::fromStdString(tone))); }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const OpenWay& way : kOpenWays) {
+    SCOPED_TRACE(way.name);
     Window w;
     w.sim.SetSignal([](uint64_t frame, int) {
       return static_cast<int16_t>(std::lround(
@@ -94,7 +91,7 @@ TEST(Desktop, AFileOpenedWhileATakeIsStoppingStaysTheCurrentSound) {
     w.form.RecButtonClick();
     for (int i = 0; i < 5; ++i) w.Advance(100'000);
     w.form.RecButtonClick();   // the stop: its two notifications are still queued
-    c.open(w);
+    way.open(w, tone);
     w.Pump();
     EXPECT_EQ(w.form.Sound.WaveDataSize, 88200);
     EXPECT_EQ(w.form.LbfftValue->Caption(), "330");
