@@ -279,8 +279,6 @@ TEST(OpenFormats, ACancelledDecodeKeepsTheSound) {
   }
 }
 
-
-
 // Opens path through "開く" in a window whose boxes and dialogs run a nested event loop.
 void Open(LoopWindow& w, const std::string& path) {
   w.services.fileAnswers.push_back(path);
