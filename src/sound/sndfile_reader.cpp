@@ -3,7 +3,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 
 #include "analysis/rounding.h"
@@ -59,7 +58,7 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
 
   // The declared length is used for the progress only: nothing is sized by it, so a header
   // that claims more than the file holds costs nothing.
-  const double declared = info.frames > 0 ? static_cast<double>(info.frames) : 0.0;
+  const auto declared = static_cast<double>(info.frames);
   const auto channels = static_cast<size_t>(info.channels);
   const sf_count_t chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
   std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
@@ -67,15 +66,10 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
   for (;;) {
     const sf_count_t got = sf_readf_float(file.get(), chunk.data(), chunkFrames);
     if (got <= 0) break;
-    const auto count = static_cast<size_t>(got) * channels;
-    // A float file may hold NaN or infinities; they carry no sound and would poison every
-    // sum over the frame, so they are read as silence.
-    for (size_t i = 0; i < count; ++i)
-      if (!std::isfinite(chunk[i])) chunk[i] = 0.0f;
+    SilenceNonFinite(chunk.data(), static_cast<size_t>(got) * channels);
     if (!sink.Take(chunk.data(), static_cast<size_t>(got))) return {DecodeEnd::Stopped, {}};
     frames += got;
-    if (progress && !progress(declared > 0 ? std::min(1.0, static_cast<double>(frames) / declared)
-                                           : 0.0))
+    if (progress && !progress(ShareDone(static_cast<double>(frames), declared)))
       return {DecodeEnd::Cancelled, {}};
   }
   const int error = sf_error(file.get());
