@@ -54,11 +54,8 @@ class Pcm16Sink final : public SampleSink {
     uint8_t* out = block_.data() + size_;
     const auto stride = static_cast<size_t>(channels_);
     for (size_t f = 0; f < frames; ++f)
-      for (size_t c = 0; c < static_cast<size_t>(kept_); ++c) {
-        const auto u = static_cast<uint16_t>(Pcm16Sample(samples[f * stride + c]));
-        *out++ = static_cast<uint8_t>(u & 0xFF);
-        *out++ = static_cast<uint8_t>(u >> 8);
-      }
+      for (size_t c = 0; c < static_cast<size_t>(kept_); ++c)
+        out = PutPcm16(samples[f * stride + c], out);
     size_ += bytes;
     return true;
   }

@@ -106,13 +106,17 @@ int16_t Pcm16Sample(float x) {
   return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
 }
 
+uint8_t* PutPcm16(float x, uint8_t* out) {
+  const auto u = static_cast<uint16_t>(Pcm16Sample(x));
+  out[0] = static_cast<uint8_t>(u & 0xFF);
+  out[1] = static_cast<uint8_t>(u >> 8);
+  return out + 2;
+}
+
 std::vector<uint8_t> ToPcm16(const std::vector<float>& samples) {
   std::vector<uint8_t> pcm(samples.size() * 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const auto u = static_cast<uint16_t>(Pcm16Sample(samples[i]));
-    pcm[2 * i] = static_cast<uint8_t>(u & 0xFF);
-    pcm[2 * i + 1] = static_cast<uint8_t>(u >> 8);
-  }
+  uint8_t* out = pcm.data();
+  for (float x : samples) out = PutPcm16(x, out);
   return pcm;
 }
 

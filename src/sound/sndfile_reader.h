@@ -50,6 +50,9 @@ class FloatSink final : public SampleSink {
 // clamped to -32768 .. 32767.
 int16_t Pcm16Sample(float x);
 
+// Pcm16Sample(x) as two little-endian bytes at out; returns the byte after them.
+uint8_t* PutPcm16(float x, uint8_t* out);
+
 // The samples as 16-bit little-endian PCM, channels interleaved, each by Pcm16Sample.
 std::vector<uint8_t> ToPcm16(const std::vector<float>& samples);
 
