@@ -38,8 +38,8 @@ class Pcm16Sink final : public SampleSink {
   Pcm16Sink(uint64_t limit, const AllocationFault& fault) : limit_(limit), fault_(fault) {}
 
   void Begin(const StreamInfo& info) override {
-    channels_ = info.channels;
-    kept_ = std::min(channels_, 2);
+    info_ = info;
+    kept_ = std::min(info.channels, 2);
     size_ = 0;
   }
 
@@ -52,7 +52,7 @@ class Pcm16Sink final : public SampleSink {
         return Stop("No Memory");
     }
     uint8_t* out = block_.data() + size_;
-    const auto stride = static_cast<size_t>(channels_);
+    const auto stride = static_cast<size_t>(info_.channels);
     for (size_t f = 0; f < frames; ++f)
       for (size_t c = 0; c < static_cast<size_t>(kept_); ++c)
         out = PutPcm16(samples[f * stride + c], out);
@@ -62,7 +62,8 @@ class Pcm16Sink final : public SampleSink {
 
   std::string StopReason() const override { return reason_; }
 
-  int channels() const { return channels_; }
+  const StreamInfo& info() const { return info_; }
+  int channels() const { return info_.channels; }
   int kept() const { return kept_; }
   uint64_t size() const { return size_; }
   ByteBlock Release() { return block_.Release(); }
@@ -74,28 +75,11 @@ class Pcm16Sink final : public SampleSink {
   }
   uint64_t limit_;
   const AllocationFault& fault_;
+  StreamInfo info_;
   GrowingBlock block_;
   uint64_t size_ = 0;
-  int channels_ = 0;
   int kept_ = 0;
   std::string reason_;
-};
-
-// Remembers the stream's rate and description on the way to another sink.
-class InfoTap final : public SampleSink {
- public:
-  explicit InfoTap(SampleSink& next) : next_(next) {}
-  void Begin(const StreamInfo& info) override {
-    info_ = info;
-    next_.Begin(info);
-  }
-  bool Take(const float* samples, size_t frames) override { return next_.Take(samples, frames); }
-  std::string StopReason() const override { return next_.StopReason(); }
-  const StreamInfo& info() const { return info_; }
-
- private:
-  SampleSink& next_;
-  StreamInfo info_;
 };
 
 }  // namespace
@@ -110,10 +94,9 @@ DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress
                          uint64_t limit, const AllocationFault& fault) {
   DecodedPcm result;
   Pcm16Sink pcm(std::min(limit, kMaxSoundBytes), fault);
-  InfoTap sink(pcm);
   DecodeOutcome outcome;
   try {
-    outcome = DecodeWithEither(path, sink, progress, result.decoder);
+    outcome = DecodeWithEither(path, pcm, progress, result.decoder);
   } catch (const std::bad_alloc&) {
     // A decoder's working buffers (a frame, a chunk) out of memory: the decode ends, and
     // everything it held is freed on the way here.
@@ -132,9 +115,9 @@ DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress
     return result;
   }
   result.ok = true;
-  result.description = sink.info().description;
+  result.description = pcm.info().description;
   result.fileChannels = pcm.channels();
-  result.format = FillWaveFormat(FormatSettings{16, sink.info().sampleRate, pcm.kept()});
+  result.format = FillWaveFormat(FormatSettings{16, pcm.info().sampleRate, pcm.kept()});
   result.size = pcm.size();
   result.data = pcm.Release();
   return result;
