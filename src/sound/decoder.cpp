@@ -82,6 +82,32 @@ class Pcm16Sink final : public SampleSink {
   std::string reason_;
 };
 
+// Every channel as floats, in a vector that grows by what is taken (at most doubling), never
+// by a declared length.
+class FloatSink final : public SampleSink {
+ public:
+  explicit FloatSink(SndfileSound& sound) : sound_(sound) {}
+
+  void Begin(const StreamInfo& info) override {
+    sound_.description = info.description;
+    sound_.channels = info.channels;
+    sound_.sampleRate = info.sampleRate;
+    sound_.bits = info.bits;
+  }
+
+  bool Take(const float* samples, size_t frames) override {
+    sound_.samples.insert(sound_.samples.end(), samples,
+                          samples + frames * static_cast<size_t>(sound_.channels));
+    sound_.frames += static_cast<int64_t>(frames);
+    return true;
+  }
+
+  std::string StopReason() const override { return {}; }
+
+ private:
+  SndfileSound& sound_;
+};
+
 }  // namespace
 
 bool DecodersMayTake(const std::string& ownMessage) {

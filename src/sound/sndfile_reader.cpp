@@ -77,30 +77,6 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
   return {DecodeEnd::Decoded, {}};
 }
 
-void FloatSink::Begin(const StreamInfo& info) {
-  sound_.description = info.description;
-  sound_.channels = info.channels;
-  sound_.sampleRate = info.sampleRate;
-  sound_.bits = info.bits;
-}
-
-bool FloatSink::Take(const float* samples, size_t frames) {
-  // The vector grows by what is taken (at most doubling), never by a declared length.
-  sound_.samples.insert(sound_.samples.end(), samples,
-                        samples + frames * static_cast<size_t>(sound_.channels));
-  sound_.frames += static_cast<int64_t>(frames);
-  return true;
-}
-
-SndfileSound ReadWithSndfile(const std::filesystem::path& path) {
-  SndfileSound sound;
-  FloatSink sink(sound);
-  const DecodeOutcome outcome = DecodeWithSndfile(path, sink);
-  sound.ok = outcome.end == DecodeEnd::Decoded;
-  sound.message = outcome.message;
-  return sound;
-}
-
 int16_t Pcm16Sample(float x) {
   const double scaled = RoundEven(static_cast<double>(x) * 32768.0);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
