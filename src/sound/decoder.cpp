@@ -38,8 +38,8 @@ class Pcm16Sink final : public SampleSink {
   Pcm16Sink(uint64_t limit, const AllocationFault& fault) : limit_(limit), fault_(fault) {}
 
   void Begin(const StreamInfo& info) override {
-    channels_ = info.channels;
-    kept_ = std::min(channels_, 2);
+    info_ = info;
+    kept_ = std::min(info.channels, 2);
     size_ = 0;
   }
 
@@ -52,20 +52,18 @@ class Pcm16Sink final : public SampleSink {
         return Stop("No Memory");
     }
     uint8_t* out = block_.data() + size_;
-    const auto stride = static_cast<size_t>(channels_);
+    const auto stride = static_cast<size_t>(info_.channels);
     for (size_t f = 0; f < frames; ++f)
-      for (size_t c = 0; c < static_cast<size_t>(kept_); ++c) {
-        const auto u = static_cast<uint16_t>(Pcm16Sample(samples[f * stride + c]));
-        *out++ = static_cast<uint8_t>(u & 0xFF);
-        *out++ = static_cast<uint8_t>(u >> 8);
-      }
+      for (size_t c = 0; c < static_cast<size_t>(kept_); ++c)
+        out = PutPcm16(samples[f * stride + c], out);
     size_ += bytes;
     return true;
   }
 
   std::string StopReason() const override { return reason_; }
 
-  int channels() const { return channels_; }
+  const StreamInfo& info() const { return info_; }
+  int channels() const { return info_.channels; }
   int kept() const { return kept_; }
   uint64_t size() const { return size_; }
   ByteBlock Release() { return block_.Release(); }
@@ -77,28 +75,37 @@ class Pcm16Sink final : public SampleSink {
   }
   uint64_t limit_;
   const AllocationFault& fault_;
+  StreamInfo info_;
   GrowingBlock block_;
   uint64_t size_ = 0;
-  int channels_ = 0;
   int kept_ = 0;
   std::string reason_;
 };
 
-// Remembers the stream's rate and description on the way to another sink.
-class InfoTap final : public SampleSink {
+// Every channel as floats, in a vector that grows by what is taken (at most doubling), never
+// by a declared length.
+class FloatSink final : public SampleSink {
  public:
-  explicit InfoTap(SampleSink& next) : next_(next) {}
+  explicit FloatSink(SndfileSound& sound) : sound_(sound) {}
+
   void Begin(const StreamInfo& info) override {
-    info_ = info;
-    next_.Begin(info);
+    sound_.description = info.description;
+    sound_.channels = info.channels;
+    sound_.sampleRate = info.sampleRate;
+    sound_.bits = info.bits;
   }
-  bool Take(const float* samples, size_t frames) override { return next_.Take(samples, frames); }
-  std::string StopReason() const override { return next_.StopReason(); }
-  const StreamInfo& info() const { return info_; }
+
+  bool Take(const float* samples, size_t frames) override {
+    sound_.samples.insert(sound_.samples.end(), samples,
+                          samples + frames * static_cast<size_t>(sound_.channels));
+    sound_.frames += static_cast<int64_t>(frames);
+    return true;
+  }
+
+  std::string StopReason() const override { return {}; }
 
  private:
-  SampleSink& next_;
-  StreamInfo info_;
+  SndfileSound& sound_;
 };
 
 }  // namespace
@@ -113,10 +120,9 @@ DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress
                          uint64_t limit, const AllocationFault& fault) {
   DecodedPcm result;
   Pcm16Sink pcm(std::min(limit, kMaxSoundBytes), fault);
-  InfoTap sink(pcm);
   DecodeOutcome outcome;
   try {
-    outcome = DecodeWithEither(path, sink, progress, result.decoder);
+    outcome = DecodeWithEither(path, pcm, progress, result.decoder);
   } catch (const std::bad_alloc&) {
     // A decoder's working buffers (a frame, a chunk) out of memory: the decode ends, and
     // everything it held is freed on the way here.
@@ -135,9 +141,9 @@ DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress
     return result;
   }
   result.ok = true;
-  result.description = sink.info().description;
+  result.description = pcm.info().description;
   result.fileChannels = pcm.channels();
-  result.format = FillWaveFormat(FormatSettings{16, sink.info().sampleRate, pcm.kept()});
+  result.format = FillWaveFormat(FormatSettings{16, pcm.info().sampleRate, pcm.kept()});
   result.size = pcm.size();
   result.data = pcm.Release();
   return result;

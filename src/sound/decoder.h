@@ -50,8 +50,8 @@ inline constexpr uint64_t kPcmGrowthBytes = 4u << 20;
 DecodedPcm DecodeToPcm16(const std::filesystem::path& path, const DecodeProgress& progress = {},
                          uint64_t limit = kMaxSoundBytes, const AllocationFault& fault = {});
 
-// The same choice of decoder for the command-line tool: every channel, as floats, in the form
-// of ReadWithSndfile (message as DecodedPcm's; decoder names which one read it).
+// The same choice of decoder for the command-line tool: every channel, as floats (message as
+// DecodedPcm's; decoder names which one read it).
 SndfileSound DecodeToFloat(const std::filesystem::path& path, std::string* decoder = nullptr);
 
 }  // namespace tonamira

@@ -8,7 +8,6 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <cmath>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -93,9 +92,7 @@ class FloatConverter {
       return samples_;
     }
     frames = got;
-    const size_t count = static_cast<size_t>(got) * static_cast<size_t>(channels_);
-    for (size_t i = 0; i < count; ++i)
-      if (!std::isfinite(samples_[i])) samples_[i] = 0.0f;
+    SilenceNonFinite(samples_.data(), static_cast<size_t>(got) * static_cast<size_t>(channels_));
     return samples_;
   }
 
@@ -135,10 +132,8 @@ class StreamDecoder {
       if (stopped_) return {DecodeEnd::Stopped, {}};
       if (progress) {
         const int64_t at = format_.pb ? avio_tell(format_.pb) : -1;
-        const double done = fileSize > 0 && at > 0
-                                ? std::min(1.0, static_cast<double>(at) / static_cast<double>(fileSize))
-                                : 0.0;
-        if (!progress(done)) return {DecodeEnd::Cancelled, {}};
+        if (!progress(ShareDone(static_cast<double>(at), static_cast<double>(fileSize))))
+          return {DecodeEnd::Cancelled, {}};
       }
     }
     if (!ended_) Send(nullptr);  // the frames the decoder still holds

@@ -5,6 +5,8 @@
 // for the command-line tool. A sink keeps only what it is given, so what a decode holds is
 // bounded by what the file actually yields, whatever its header says.
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -31,8 +33,20 @@ class SampleSink {
   virtual std::string StopReason() const = 0;
 };
 
+// A float file may hold NaN or infinities; they carry no sound and would poison every sum
+// over a frame, so each decoder reads them as silence before a sink takes them.
+inline void SilenceNonFinite(float* samples, size_t count) {
+  for (size_t i = 0; i < count; ++i)
+    if (!std::isfinite(samples[i])) samples[i] = 0.0f;
+}
+
 // Called as the decode goes on with the share of the file done (0 .. 1); false cancels it.
 using DecodeProgress = std::function<bool(double fraction)>;
+
+// The share `done` is of `whole`, at most 1; 0 while either is unknown (not positive).
+inline double ShareDone(double done, double whole) {
+  return whole > 0 && done > 0 ? std::min(1.0, done / whole) : 0.0;
+}
 
 enum class DecodeEnd {
   Decoded,    // to the end of the stream (or to a damaged part after some samples)

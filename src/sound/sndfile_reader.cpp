@@ -3,7 +3,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 
 #include "analysis/rounding.h"
@@ -59,7 +58,7 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
 
   // The declared length is used for the progress only: nothing is sized by it, so a header
   // that claims more than the file holds costs nothing.
-  const double declared = info.frames > 0 ? static_cast<double>(info.frames) : 0.0;
+  const auto declared = static_cast<double>(info.frames);
   const auto channels = static_cast<size_t>(info.channels);
   const sf_count_t chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
   std::vector<float> chunk(static_cast<size_t>(chunkFrames) * channels);
@@ -67,15 +66,10 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
   for (;;) {
     const sf_count_t got = sf_readf_float(file.get(), chunk.data(), chunkFrames);
     if (got <= 0) break;
-    const auto count = static_cast<size_t>(got) * channels;
-    // A float file may hold NaN or infinities; they carry no sound and would poison every
-    // sum over the frame, so they are read as silence.
-    for (size_t i = 0; i < count; ++i)
-      if (!std::isfinite(chunk[i])) chunk[i] = 0.0f;
+    SilenceNonFinite(chunk.data(), static_cast<size_t>(got) * channels);
     if (!sink.Take(chunk.data(), static_cast<size_t>(got))) return {DecodeEnd::Stopped, {}};
     frames += got;
-    if (progress && !progress(declared > 0 ? std::min(1.0, static_cast<double>(frames) / declared)
-                                           : 0.0))
+    if (progress && !progress(ShareDone(static_cast<double>(frames), declared)))
       return {DecodeEnd::Cancelled, {}};
   }
   const int error = sf_error(file.get());
@@ -83,42 +77,22 @@ DecodeOutcome DecodeWithSndfile(const std::filesystem::path& path, SampleSink& s
   return {DecodeEnd::Decoded, {}};
 }
 
-void FloatSink::Begin(const StreamInfo& info) {
-  sound_.description = info.description;
-  sound_.channels = info.channels;
-  sound_.sampleRate = info.sampleRate;
-  sound_.bits = info.bits;
-}
-
-bool FloatSink::Take(const float* samples, size_t frames) {
-  // The vector grows by what is taken (at most doubling), never by a declared length.
-  sound_.samples.insert(sound_.samples.end(), samples,
-                        samples + frames * static_cast<size_t>(sound_.channels));
-  sound_.frames += static_cast<int64_t>(frames);
-  return true;
-}
-
-SndfileSound ReadWithSndfile(const std::filesystem::path& path) {
-  SndfileSound sound;
-  FloatSink sink(sound);
-  const DecodeOutcome outcome = DecodeWithSndfile(path, sink);
-  sound.ok = outcome.end == DecodeEnd::Decoded;
-  sound.message = outcome.message;
-  return sound;
-}
-
 int16_t Pcm16Sample(float x) {
   const double scaled = RoundEven(static_cast<double>(x) * 32768.0);
   return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
 }
 
+uint8_t* PutPcm16(float x, uint8_t* out) {
+  const auto u = static_cast<uint16_t>(Pcm16Sample(x));
+  out[0] = static_cast<uint8_t>(u & 0xFF);
+  out[1] = static_cast<uint8_t>(u >> 8);
+  return out + 2;
+}
+
 std::vector<uint8_t> ToPcm16(const std::vector<float>& samples) {
   std::vector<uint8_t> pcm(samples.size() * 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const auto u = static_cast<uint16_t>(Pcm16Sample(samples[i]));
-    pcm[2 * i] = static_cast<uint8_t>(u & 0xFF);
-    pcm[2 * i + 1] = static_cast<uint8_t>(u >> 8);
-  }
+  uint8_t* out = pcm.data();
+  for (float x : samples) out = PutPcm16(x, out);
   return pcm;
 }
 
