@@ -91,10 +91,9 @@ std::optional<int> ReadAnalyzeRun(const Invocation& invocation, AnalyzeRun& run)
     return UsageError(err, "--channel must be first, second or mix", usage);
   if (!ParseReal(line.value(a4Option), request.a4) || request.a4 <= 0.0)
     return UsageError(err, "--a4 must be a positive number of hertz", usage);
-  if ((line.isSet(minHzOption) || line.isSet(maxHzOption)) && !request.precise)
-    return UsageError(err, "--min-hz and --max-hz are for the precise and live methods", usage);
   if (const std::string why =
-          ReadPitchRange(line, minHzOption, maxHzOption, options.minHz, options.maxHz);
+          ReadPitchRange(line, minHzOption, maxHzOption, request.precise,
+                         "the precise and live methods", options.minHz, options.maxHz);
       !why.empty())
     return UsageError(err, why, usage);
   if (const std::string why = ReadJobs(line, jobsOption, run.jobs); !why.empty())

@@ -143,10 +143,9 @@ std::optional<int> ReadPlotRun(const Invocation& invocation, PlotRun& run) {
       return UsageError(err, "--to must be a number of seconds after --from", usage);
     options.toSeconds = to;
   }
-  if ((line.isSet(minHzOption) || line.isSet(maxHzOption)) && !run.method->takesPitchRange)
-    return UsageError(err, "--min-hz and --max-hz are for the precise method", usage);
   if (const std::string why =
-          ReadPitchRange(line, minHzOption, maxHzOption, options.minHz, options.maxHz);
+          ReadPitchRange(line, minHzOption, maxHzOption, run.method->takesPitchRange,
+                         "the precise method", options.minHz, options.maxHz);
       !why.empty())
     return UsageError(err, why, usage);
   if (const std::string why = ReadJobs(line, jobsOption, run.jobs); !why.empty())
