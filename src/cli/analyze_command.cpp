@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -167,7 +166,6 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
     invocation.out << "file," << CsvHeader(run.request.precise);
   }
 
-  std::mutex openLock;
   std::vector<std::unique_ptr<FileResult>> results(count);
   ProgressBar progress(invocation.err, invocation.progressToTerminal);
   int status = kExitOk;
@@ -178,7 +176,7 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
       result->status = Rejected(result->err, files.names[i] + ": " + *why);
     } else {
       const FileSinks sinks{result->out, result->err, nullptr,
-                            fileColumn ? &fields[i] : nullptr, &openLock};
+                            fileColumn ? &fields[i] : nullptr};
       result->status = AnalyzeFile(files.names[i], files.paths[i], run.request, sinks);
     }
     results[i] = std::move(result);

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -177,13 +176,9 @@ struct TrackResult {
   int status = kExitOk;
 };
 
-void BuildTrackOf(const PlotRun& run, size_t i, std::mutex& openLock, TrackResult& result) {
+void BuildTrackOf(const PlotRun& run, size_t i, TrackResult& result) {
   const std::string file = LocalName(run.files[i]);
-  InputSound sound;
-  {
-    const std::lock_guard held(openLock);  // the readers are opened one at a time
-    sound = OpenInput(LocalPath(run.files[i]), InputPurpose::kAnalyze);
-  }
+  const InputSound sound = OpenInput(LocalPath(run.files[i]), InputPurpose::kAnalyze);
   if (!sound.ok) {
     result.status = Rejected(result.err, file + ": " + sound.message);
     return;
@@ -211,13 +206,12 @@ int RunPlot(const Invocation& invocation) {
   if (const std::optional<int> end = ReadPlotRun(invocation, run)) return *end;
 
   const auto app = EnsureGuiApplication();
-  std::mutex openLock;
   std::vector<std::unique_ptr<TrackResult>> results(static_cast<size_t>(run.files.size()));
   int status = kExitOk;
   const bool alone = run.files.size() == 1;
   const auto work = [&](size_t i) {
     results[i] = std::make_unique<TrackResult>();
-    BuildTrackOf(run, i, openLock, *results[i]);
+    BuildTrackOf(run, i, *results[i]);
   };
   // Drawing stays on the calling thread, where the application's fonts are.
   const auto draw = [&](size_t i) {
