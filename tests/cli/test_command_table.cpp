@@ -17,13 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CommandTableTest : public cli_test::CliTest {
- protected:
-  void SetUp() override {
-    plot_test::EnsureApp();  // plot draws text
-    CliTest::SetUp();
-  }
-};
+using CommandTableTest = plot_test::PlotCliTest;  // plot draws text
 
 TEST_F(CommandTableTest, EveryCommandEndsWithTheToolsStatuses) {
   const std::string ok = Write("ok.wav", cli_test::MakeWav({}, cli_test::Tone16(8192, {{{440.0, 8000.0}}})));
