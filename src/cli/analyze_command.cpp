@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -91,10 +90,9 @@ std::optional<int> ReadAnalyzeRun(const Invocation& invocation, AnalyzeRun& run)
     return UsageError(err, "--channel must be first, second or mix", usage);
   if (!ParseReal(line.value(a4Option), request.a4) || request.a4 <= 0.0)
     return UsageError(err, "--a4 must be a positive number of hertz", usage);
-  if ((line.isSet(minHzOption) || line.isSet(maxHzOption)) && !request.precise)
-    return UsageError(err, "--min-hz and --max-hz are for the precise and live methods", usage);
   if (const std::string why =
-          ReadPitchRange(line, minHzOption, maxHzOption, options.minHz, options.maxHz);
+          ReadPitchRange(line, minHzOption, maxHzOption, request.precise,
+                         "the precise and live methods", options.minHz, options.maxHz);
       !why.empty())
     return UsageError(err, why, usage);
   if (const std::string why = ReadJobs(line, jobsOption, run.jobs); !why.empty())
@@ -168,7 +166,6 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
     invocation.out << "file," << CsvHeader(run.request.precise);
   }
 
-  std::mutex openLock;
   std::vector<std::unique_ptr<FileResult>> results(count);
   ProgressBar progress(invocation.err, invocation.progressToTerminal);
   int status = kExitOk;
@@ -179,7 +176,7 @@ int AnalyzeBatch(const Invocation& invocation, const AnalyzeRun& run, const RunF
       result->status = Rejected(result->err, files.names[i] + ": " + *why);
     } else {
       const FileSinks sinks{result->out, result->err, nullptr,
-                            fileColumn ? &fields[i] : nullptr, &openLock};
+                            fileColumn ? &fields[i] : nullptr};
       result->status = AnalyzeFile(files.names[i], files.paths[i], run.request, sinks);
     }
     results[i] = std::move(result);

@@ -25,18 +25,12 @@ void ShortSoundNote(std::ostream& err, const std::string& file, int64_t frames, 
     err << "no whole frame of " << frame << " fits in the sound's data; no rows\n";
 }
 
-InputSound Open(const std::filesystem::path& path, InputPurpose purpose, std::mutex* lock) {
-  if (lock == nullptr) return OpenInput(path, purpose);
-  const std::lock_guard held(*lock);
-  return OpenInput(path, purpose);
-}
-
 }  // namespace
 
 int AnalyzeFile(const std::string& name, const std::filesystem::path& path,
                 const AnalyzeRequest& request, const FileSinks& sinks) {
   const InputPurpose purpose = request.precise ? InputPurpose::kStream : InputPurpose::kAnalyze;
-  InputSound sound = Open(path, purpose, sinks.openLock);
+  InputSound sound = OpenInput(path, purpose);
   if (!sound.ok) return Rejected(sinks.err, name + ": " + sound.message);
 
   AnalyzeOptions options = request.options;

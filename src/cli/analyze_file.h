@@ -3,7 +3,6 @@
 // with the method asked for, its CSV rows written as they come.
 
 #include <filesystem>
-#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -29,8 +28,6 @@ struct FileSinks {
   // When set, every row begins with this CSV field and no header is written (a batch's
   // table, whose header the batch writes once).
   const std::string* fileField = nullptr;
-  // When set, held while the file is opened (the readers are opened one at a time).
-  std::mutex* openLock = nullptr;
 };
 
 // Analyses the file at path, named `name` in messages ("tonamira-cli: NAME: MESSAGE" on err),

@@ -1,5 +1,7 @@
 #include "cli/input_sound.h"
 
+#include <mutex>
+
 #include "analysis/frame_analysis.h"
 #include "sound/decoder.h"
 
@@ -40,7 +42,9 @@ int64_t InputSound::frames() const {
   return ownFormat().nBlockAlign ? bytes / ownFormat().nBlockAlign : 0;
 }
 
-InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
+namespace {
+
+InputSound OpenOne(const std::filesystem::path& path, InputPurpose purpose) {
   InputSound sound;
   if (purpose == InputPurpose::kStream) {
     sound.source = std::make_unique<FileByteSource>(path);
@@ -84,6 +88,14 @@ InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
   const std::string ownMessage = sound.wav.ok ? std::string() : sound.wav.message;
   const int ownBits = sound.wav.format.wBitsPerSample;
   return WithDecoders(std::move(sound), path, ownMessage, ownBits);
+}
+
+}  // namespace
+
+InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose) {
+  static std::mutex oneAtATime;
+  const std::lock_guard held(oneAtATime);
+  return OpenOne(path, purpose);
 }
 
 PcmView MakePcmView(const InputSound& sound) {

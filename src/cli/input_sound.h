@@ -41,6 +41,7 @@ struct InputSound {
   int64_t frames() const;  // whole sample frames
 };
 
+// The readers are opened one at a time, whichever thread of a batch asks.
 InputSound OpenInput(const std::filesystem::path& path, InputPurpose purpose);
 
 // The sound as 8- or 16-bit PCM bytes with their format record, the form the window's

@@ -70,7 +70,10 @@ std::string Hertz(double hz) {
 }  // namespace
 
 std::string ReadPitchRange(const CommandLine& line, const QCommandLineOption& minOption,
-                           const QCommandLineOption& maxOption, double& minHz, double& maxHz) {
+                           const QCommandLineOption& maxOption, bool takesRange,
+                           const std::string& rangeMethods, double& minHz, double& maxHz) {
+  if ((line.isSet(minOption) || line.isSet(maxOption)) && !takesRange)
+    return "--min-hz and --max-hz are for " + rangeMethods;
   const TrackerSettings defaults;
   minHz = defaults.minHz;
   maxHz = defaults.maxHz;

@@ -84,10 +84,13 @@ QCommandLineOption JobsOption();
 std::string ReadJobs(const CommandLine& line, const QCommandLineOption& option, int& jobs);
 
 // --min-hz HZ and --max-hz HZ: the pitch range the precise tracker searches, on the
-// tracker's own range where one is not given. An empty string, or the usage error.
+// tracker's own range where one is not given. Either flag given to a method that searches no
+// range (takesRange false) is refused as being for `rangeMethods` ("the precise method").
+// An empty string, or the usage error.
 QCommandLineOption MinHzOption();
 QCommandLineOption MaxHzOption();
 std::string ReadPitchRange(const CommandLine& line, const QCommandLineOption& minOption,
-                           const QCommandLineOption& maxOption, double& minHz, double& maxHz);
+                           const QCommandLineOption& maxOption, bool takesRange,
+                           const std::string& rangeMethods, double& minHz, double& maxHz);
 
 }  // namespace tonamira

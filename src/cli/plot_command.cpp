@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -143,10 +142,9 @@ std::optional<int> ReadPlotRun(const Invocation& invocation, PlotRun& run) {
       return UsageError(err, "--to must be a number of seconds after --from", usage);
     options.toSeconds = to;
   }
-  if ((line.isSet(minHzOption) || line.isSet(maxHzOption)) && !run.method->takesPitchRange)
-    return UsageError(err, "--min-hz and --max-hz are for the precise method", usage);
   if (const std::string why =
-          ReadPitchRange(line, minHzOption, maxHzOption, options.minHz, options.maxHz);
+          ReadPitchRange(line, minHzOption, maxHzOption, run.method->takesPitchRange,
+                         "the precise method", options.minHz, options.maxHz);
       !why.empty())
     return UsageError(err, why, usage);
   if (const std::string why = ReadJobs(line, jobsOption, run.jobs); !why.empty())
@@ -178,13 +176,9 @@ struct TrackResult {
   int status = kExitOk;
 };
 
-void BuildTrackOf(const PlotRun& run, size_t i, std::mutex& openLock, TrackResult& result) {
+void BuildTrackOf(const PlotRun& run, size_t i, TrackResult& result) {
   const std::string file = LocalName(run.files[i]);
-  InputSound sound;
-  {
-    const std::lock_guard held(openLock);  // the readers are opened one at a time
-    sound = OpenInput(LocalPath(run.files[i]), InputPurpose::kAnalyze);
-  }
+  const InputSound sound = OpenInput(LocalPath(run.files[i]), InputPurpose::kAnalyze);
   if (!sound.ok) {
     result.status = Rejected(result.err, file + ": " + sound.message);
     return;
@@ -212,13 +206,12 @@ int RunPlot(const Invocation& invocation) {
   if (const std::optional<int> end = ReadPlotRun(invocation, run)) return *end;
 
   const auto app = EnsureGuiApplication();
-  std::mutex openLock;
   std::vector<std::unique_ptr<TrackResult>> results(static_cast<size_t>(run.files.size()));
   int status = kExitOk;
   const bool alone = run.files.size() == 1;
   const auto work = [&](size_t i) {
     results[i] = std::make_unique<TrackResult>();
-    BuildTrackOf(run, i, openLock, *results[i]);
+    BuildTrackOf(run, i, *results[i]);
   };
   // Drawing stays on the calling thread, where the application's fonts are.
   const auto draw = [&](size_t i) {

@@ -3,6 +3,7 @@
 // the fixture and the helpers the command-line tests share.
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
@@ -53,6 +54,21 @@ inline std::vector<uint8_t> MakeWav(const Fmt& f, const std::vector<uint8_t>& sa
   fields.align = f.blockAlign ? f.blockAlign : static_cast<uint16_t>(f.channels * f.bits / 8);
   fields.avg = f.rate * fields.align;
   return CanonicalWav(fields, samples);
+}
+
+// Writes interleaved samples (full scale 1.0) through libsndfile; the file's own encoder
+// does the conversion, as a recorder or editor would.
+inline void WriteSndfile(const std::string& path, int format, const std::vector<double>& samples,
+                         int channels = 1, int rate = 44100) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const auto frames = static_cast<sf_count_t>(samples.size() / static_cast<size_t>(channels));
+  EXPECT_EQ(sf_writef_double(file, samples.data(), frames), frames);
+  sf_close(file);
 }
 
 inline void Put16(std::vector<uint8_t>& v, uint32_t x) {

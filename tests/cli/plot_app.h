@@ -1,8 +1,10 @@
 #pragma once
 // The one application object of a test process that draws plots (offscreen): text needs its
-// fonts.
+// fonts; and the tool's fixture for the commands that draw.
 
 #include <QGuiApplication>
+
+#include "cli_fixture.h"
 
 namespace tonamira {
 namespace plot_test {
@@ -17,6 +19,15 @@ inline void EnsureApp() {
   }();
   (void)app;
 }
+
+// The tool run in-process with the application its plots need.
+class PlotCliTest : public cli_test::CliTest {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    CliTest::SetUp();
+  }
+};
 
 }  // namespace plot_test
 }  // namespace tonamira

@@ -2,8 +2,6 @@
 // table with a file column or one CSV per file, standard input as "-", and a failing file
 // that does not stop the others.
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -16,18 +14,6 @@
 namespace tonamira {
 namespace cli_test {
 namespace {
-
-// Interleaved samples (full scale 1.0) written through libsndfile.
-void WriteSndfile(const std::string& path, int format, const std::vector<double>& samples) {
-  SF_INFO info{};
-  info.samplerate = 44100;
-  info.channels = 1;
-  info.format = format;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-  sf_writef_double(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-  sf_close(file);
-}
 
 std::vector<double> Glide(double fromHz, double toHz, int frames) {
   std::vector<double> v;

@@ -17,21 +17,6 @@ namespace tonamira {
 namespace cli_test {
 namespace {
 
-// Writes interleaved samples (full scale 1.0) through libsndfile; the file's own encoder
-// does the conversion, as a recorder or editor would.
-void WriteSndfile(const std::string& path, int format, int channels, int rate,
-                  const std::vector<double>& samples) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = format;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-  const auto frames = static_cast<sf_count_t>(samples.size() / static_cast<size_t>(channels));
-  EXPECT_EQ(sf_writef_double(file, samples.data(), frames), frames);
-  sf_close(file);
-}
-
 // One second of a sine, `channels` identical channels.
 std::vector<double> Sine(double hz, double amplitude, int channels = 1, int rate = 44100) {
   std::vector<double> v;
@@ -63,7 +48,7 @@ TEST_F(CliTest, EveryCommonFormatAnalysesWithBothMethods) {
   };
   for (const auto& c : cases) {
     const std::string path = (dir_ / c.name).string();
-    WriteSndfile(path, c.format, 1, 44100, Sine(440.0, 0.5));
+    WriteSndfile(path, c.format, Sine(440.0, 0.5));
 
     ASSERT_EQ(Run({"info", path}), 0) << c.name << ": " << err_.str();
     const std::string info = out_.str();
@@ -98,7 +83,7 @@ TEST_F(CliTest, EveryCommonFormatAnalysesWithBothMethods) {
 TEST_F(CliTest, WhatLibsndfileDoesNotReadFfmpegDoes) {
   // A phone's M4A (AAC): no RIFF WAVE for the own reader, not libsndfile's; FFmpeg decodes it.
   const std::string wav = (dir_ / "a440.wav").string();
-  WriteSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, Sine(440.0, 0.5));
+  WriteSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, Sine(440.0, 0.5));
   const std::string m4a = (dir_ / "a440.m4a").string();
   ASSERT_TRUE(testing::MakeWith(testing::CommonFormats()[7], wav, m4a)) << "is ffmpeg installed?";
   for (const char* method : {"window", "precise"}) {
@@ -130,7 +115,7 @@ TEST_F(CliTest, WindowMethodSeesDeepFilesAsTheir16BitSamples) {
     samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(tone[i] | (tone[i + 1] << 8))) /
                       32768.0);
   const std::string deep = (dir_ / "deep24.wav").string();
-  WriteSndfile(deep, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 44100, samples);
+  WriteSndfile(deep, SF_FORMAT_WAV | SF_FORMAT_PCM_24, samples);
   ASSERT_EQ(Run({"analyze", reference}), 0);
   const std::string expected = out_.str();
   ASSERT_EQ(Run({"analyze", deep}), 0) << err_.str();

@@ -65,29 +65,23 @@ TEST_F(CliTest, PitchRangeReachesTheTracker) {
   const std::string low = Write("a440.wav", MakeWav({}, Tone16(20000, {{{440.0, 8000.0}}})));
   for (const char* method : {"precise", "live"}) {
     ASSERT_EQ(Run({"analyze", high, "--method", method}), 0) << err_.str();
-    auto lines = Lines();
+    const auto lines = Lines();
     ASSERT_GT(lines.size(), 5u);
     EXPECT_NEAR(std::stod(Fields(lines[3])[2]), 880.0, 0.05) << method;
 
-    ASSERT_EQ(Run({"analyze", high, "--method", method, "--max-hz", "500"}), 0) << err_.str();
-    lines = Lines();
-    ASSERT_GT(lines.size(), 5u);
-    for (size_t i = 1; i < lines.size(); ++i) {
-      const std::string pitch = Fields(lines[i])[2];
-      if (!pitch.empty()) {
-        EXPECT_NEAR(std::stod(pitch), 440.0, 0.05) << method << ": " << lines[i];
-      }
-    }
-
-    ASSERT_EQ(Run({"analyze", low, "--method", method, "--min-hz", "1000"}), 0) << err_.str();
-    lines = Lines();
-    ASSERT_GT(lines.size(), 5u);
-    for (size_t i = 1; i < lines.size(); ++i) {
-      const std::string pitch = Fields(lines[i])[2];
-      if (!pitch.empty()) {
-        EXPECT_GT(std::stod(pitch), 999.0) << method << ": " << lines[i];
-      }
-    }
+    // Each row's pitch, where one is found, through `check`.
+    const auto eachPitch = [&](const std::vector<std::string>& args, const auto& check) {
+      ASSERT_EQ(Run(args), 0) << err_.str();
+      const auto rows = Lines();
+      ASSERT_GT(rows.size(), 5u);
+      for (size_t i = 1; i < rows.size(); ++i)
+        if (const std::string pitch = Fields(rows[i])[2]; !pitch.empty())
+          check(std::stod(pitch), method + std::string(": ") + rows[i]);
+    };
+    eachPitch({"analyze", high, "--method", method, "--max-hz", "500"},
+              [](double hz, const std::string& row) { EXPECT_NEAR(hz, 440.0, 0.05) << row; });
+    eachPitch({"analyze", low, "--method", method, "--min-hz", "1000"},
+              [](double hz, const std::string& row) { EXPECT_GT(hz, 999.0) << row; });
   }
 }
 

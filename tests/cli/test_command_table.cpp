@@ -1,6 +1,6 @@
 // The command table of the tool: every command's exit status for a usage error, a file it
-// cannot read (or write) and a success, through the one dispatch; the usage built from the
-// table; and the option parsers every command shares.
+// cannot read (or write) and a success, through the one dispatch; each command's usage after
+// an error and for --help; and the option parsers every command shares.
 
 #include <gtest/gtest.h>
 
@@ -17,13 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CommandTableTest : public cli_test::CliTest {
- protected:
-  void SetUp() override {
-    plot_test::EnsureApp();  // plot draws text
-    CliTest::SetUp();
-  }
-};
+using CommandTableTest = plot_test::PlotCliTest;  // plot draws text
 
 TEST_F(CommandTableTest, EveryCommandEndsWithTheToolsStatuses) {
   const std::string ok = Write("ok.wav", cli_test::MakeWav({}, cli_test::Tone16(8192, {{{440.0, 8000.0}}})));
@@ -90,23 +84,12 @@ TEST_F(CommandTableTest, EveryCommandEndsWithTheToolsStatuses) {
 }
 
 TEST_F(CommandTableTest, EachCommandShowsItsUsageAfterAnErrorAndForHelp) {
+  // Every line of the tool's usage fits a terminal.
   const std::string usage = ToolUsage();
-  ASSERT_EQ(usage.rfind("usage: tonamira-cli analyze ", 0), 0u);
-  // Every line fits a terminal.
   for (size_t start = 0, end; (end = usage.find('\n', start)) != std::string::npos; start = end + 1)
     EXPECT_LE(end - start, 80u) << usage.substr(start, end - start);
-  size_t previous = 0;
   for (const Command& command : Commands()) {
     const std::string synopsis(command.usage);
-    EXPECT_EQ(synopsis.rfind("tonamira-cli " + std::string(command.name) + " ", 0), 0u)
-        << synopsis;
-    EXPECT_EQ(synopsis.back(), '\n') << command.name;
-    // The tool's usage lists the commands in the table's order.
-    const size_t at = usage.find(synopsis);
-    ASSERT_NE(at, std::string::npos) << command.name;
-    EXPECT_GE(at, previous) << command.name;
-    previous = at;
-
     EXPECT_EQ(Run({std::string(command.name), "--bogus"}), 1) << command.name;
     EXPECT_EQ(err_.str().rfind("tonamira-cli: Unknown option 'bogus'.\nusage: ", 0), 0u)
         << err_.str();
@@ -115,8 +98,6 @@ TEST_F(CommandTableTest, EachCommandShowsItsUsageAfterAnErrorAndForHelp) {
     EXPECT_NE(out_.str().find(synopsis), std::string::npos) << command.name;
     EXPECT_EQ(err_.str(), "");
   }
-  EXPECT_EQ(FindCommand("analyse"), nullptr);
-  EXPECT_EQ(FindCommand("plot")->name, "plot");
 }
 
 TEST(CommandOptions, WholeAndRealNumbers) {

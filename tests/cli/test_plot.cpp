@@ -281,12 +281,8 @@ TEST(PitchPlotDrawing, LongTracksDrawOneMedianPointPerColumn) {
   }
 }
 
-class PlotCommandTest : public cli_test::CliTest {
+class PlotCommandTest : public plot_test::PlotCliTest {
  protected:
-  void SetUp() override {
-    EnsureApp();
-    CliTest::SetUp();
-  }
   // The layout the command drew with, rebuilt from the same track.
   using Builder = std::string (*)(std::span<const uint8_t>, const WaveFormat&,
                                   const TrackOptions&, PitchTrack&);

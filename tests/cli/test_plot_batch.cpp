@@ -3,7 +3,6 @@
 // plot's --max-hz reaches the precise tracker.
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <QImage>
 
@@ -18,11 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PlotInputTest : public cli_test::CliTest {
+class PlotInputTest : public plot_test::PlotCliTest {
  protected:
   void SetUp() override {
-    plot_test::EnsureApp();
-    CliTest::SetUp();
+    PlotCliTest::SetUp();
     // Two notes with overtones, 16-bit samples.
     std::vector<uint8_t> samples = cli_test::Tone16(30000, {{{330.0, 7000.0}, {660.0, 2500.0}}});
     const auto second = cli_test::Tone16(30000, {{{392.0, 7000.0}, {784.0, 2000.0}}});
@@ -36,15 +34,7 @@ class PlotInputTest : public cli_test::CliTest {
   // The melody in another format; every format here holds the 16-bit values exactly.
   std::string WriteAs(const std::string& name, int format) {
     const std::string path = Path(name);
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    if (file == nullptr) return path;
-    sf_writef_double(file, values_.data(), static_cast<sf_count_t>(values_.size()));
-    sf_close(file);
+    cli_test::WriteSndfile(path, format, values_);
     return path;
   }
 
