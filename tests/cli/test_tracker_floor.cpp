@@ -51,13 +51,15 @@ std::vector<std::vector<Stretch>> ReadTruth() {
   return stretches;
 }
 
-// The mean true MIDI number over [t0, t1], which lies inside the stretch.
-double TrueMidi(const std::vector<Stretch>& stretch, double t0, double t1) {
+// The mean true MIDI number over [t0, t1], which lies inside the stretch (of pieces with a
+// start, an end and the MIDI numbers there, linear between).
+template <typename Piece>
+double TrueMidi(const std::vector<Piece>& stretch, double t0, double t1) {
   const int points = 32;
   double sum = 0.0;
   for (int i = 0; i < points; ++i) {
     const double t = t0 + (i + 0.5) * (t1 - t0) / points;
-    for (const Stretch& s : stretch)
+    for (const Piece& s : stretch)
       if (t >= s.start - 1e-9 && t <= s.end + 1e-9) {
         sum += s.midiStart + (s.midiEnd - s.midiStart) * (t - s.start) / (s.end - s.start);
         break;
@@ -213,17 +215,8 @@ RealScore ScoreReal(const std::string& file, const std::string& method = "precis
         ++score.unvoiced;
         break;
       }
-      double sum = 0.0;  // the mean true pitch over the frame
-      const int points = 32;
-      for (int i = 0; i < points; ++i) {
-        const double t = start + (i + 0.5) * (end - start) / points;
-        for (const RealPiece& p : stretch)
-          if (t >= p.start - 1e-9 && t <= p.end + 1e-9) {
-            sum += p.midiStart + (p.midiEnd - p.midiStart) * (t - p.start) / (p.end - p.start);
-            break;
-          }
-      }
-      const double cents = 100.0 * (69.0 + 12.0 * std::log2(hz / 440.0) - sum / points);
+      const double cents =
+          100.0 * (69.0 + 12.0 * std::log2(hz / 440.0) - TrueMidi(stretch, start, end));
       score.correct += std::abs(cents) <= 50.0;
       for (int k = 1; k <= 3; ++k) score.octave += std::abs(std::abs(cents) - 1200.0 * k) <= 50.0;
       break;
