@@ -44,10 +44,14 @@ int32_t LiveHop(double sampleRate) {
 }
 
 namespace {
-// The tracker's settings with the hop its frames come at.
+// The hop the frames come at: the settings' own, or the rate's default.
+int32_t HopOf(const LiveTrackerSettings& s) {
+  return s.hop != 0 ? s.hop : LiveHop(s.tracker.sampleRate);
+}
+// The tracker's settings with that hop.
 TrackerSettings AtHop(const LiveTrackerSettings& s) {
   TrackerSettings t = s.tracker;
-  t.hop = s.hop != 0 ? s.hop : LiveHop(t.sampleRate);
+  t.hop = HopOf(s);
   return t;
 }
 }  // namespace
@@ -57,7 +61,7 @@ LivePitchTracker::LivePitchTracker(const LiveTrackerSettings& settings)
       settings_(settings.tracker),
       rate_(settings.tracker.sampleRate) {
   if (!tracker_.valid()) return;
-  const int32_t hop = settings.hop != 0 ? settings.hop : LiveHop(rate_);
+  const int32_t hop = HopOf(settings);
   if (hop < 1 || hop > tracker_.frameLength() || settings.lookAhead < 0 ||
       settings.lookAhead > kMaxLookAhead)
     return;
